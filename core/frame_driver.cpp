@@ -1,0 +1,101 @@
+#include "core/frame_driver.h"
+
+#include <cstdio>
+#include <new>
+
+#include "pcx/pcx_writer.h"
+
+namespace selvo {
+namespace {
+
+unsigned IdAt(const void* channel, int selector, std::size_t offset) {
+  if (selector == kMaterialEffectsSelector)
+    return static_cast<const uint8_t*>(channel)[offset];
+  return static_cast<const uint16_t*>(channel)[offset];
+}
+
+// Maps one fetched row in place: indices into `indexRow`, palette colours
+// (keeping alpha) into `pixels`.
+void MapRow(const RendererConfig& config, const void* channel, int selector,
+            int y, int width, Pixel64* pixels, uint8_t* indexRow) {
+  const std::size_t rowStart = std::size_t(y) * width;
+  for (int x = 0; x < width; ++x) {
+    const ColorRange& range = RangeForId(config, IdAt(channel, selector, rowStart + x));
+    const uint8_t index = MapPixel(pixels[x], x, y, range, config.palette, config.method);
+    indexRow[x] = index;
+    const uint8_t* entry = config.palette + 3 * index;
+    pixels[x].r = uint16_t(entry[0] * 256);
+    pixels[x].g = uint16_t(entry[1] * 256);
+    pixels[x].b = uint16_t(entry[2] * 256);
+  }
+}
+
+bool PrepareBuffers(FrameBuffers& buffers, int width, int height) {
+  try {
+    buffers.row.assign(std::size_t(width), Pixel64{});
+    buffers.indices.assign(std::size_t(width) * std::size_t(height), 0);
+    return true;
+  } catch (const std::bad_alloc&) {
+    buffers = FrameBuffers{};
+    return false;
+  }
+}
+
+}  // namespace
+
+FrameResult RenderFrame(const RendererConfig& config, FrameAccess* frame,
+                        ProgressWindow& progress, FrameBuffers& buffers) {
+  FrameResult result;
+  if (frame == nullptr) return result;
+
+  result.status = FrameStatus::kNotRendered;
+  const int width = frame->Width();
+  const int height = frame->Height();
+  const int selector = IdChannelSelector(config);
+  // A frame without pixels cannot make a PCX: leave it as it is.
+  if (width == 0 || height == 0) return result;
+  const void* channel = frame->IdChannel(selector);
+  if (channel == nullptr || !PrepareBuffers(buffers, width, height)) return result;
+
+  int32_t abortFlag = 0;
+  for (int y = 0; y < height; ++y) {
+    progress.ReportProgress(y, height - 1);
+    progress.QueryAbort(&abortFlag);
+    if (abortFlag != 0) {
+      result.status = FrameStatus::kAborted;
+      return result;
+    }
+    Pixel64* pixels = buffers.row.data();
+    if (!frame->FetchPixels(0, y, width, pixels)) {
+      result.status = FrameStatus::kFetchFailed;
+      return result;
+    }
+    MapRow(config, channel, selector, y, width, pixels,
+           buffers.indices.data() + std::size_t(y) * width);
+    frame->StorePixels(0, y, width, pixels);
+    result.rowsDone = y + 1;
+  }
+
+  const std::optional<std::string_view> name = OutputName(config);
+  result.pcxPath = name ? ComposeOutputName(*name, frame->FrameNumber()) : "";
+  if (result.pcxPath.empty()) {
+    result.status = FrameStatus::kBadName;
+    return result;
+  }
+  const bool written = WritePcx(result.pcxPath, buffers.indices.data(), width,
+                                height, config.palette);
+  result.status = written ? FrameStatus::kWritten : FrameStatus::kWriteFailed;
+  return result;
+}
+
+std::string ComposeOutputName(std::string_view configuredName, int frameNumber) {
+  const std::size_t dot = configuredName.find('.');
+  std::string name(configuredName.substr(0, dot));
+  char suffix[32];
+  std::snprintf(suffix, sizeof suffix, "%04d.pcx", frameNumber);
+  name += suffix;
+  if (name.size() > kNameSize - 1) return "";
+  return name;
+}
+
+}  // namespace selvo

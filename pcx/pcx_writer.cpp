@@ -1,0 +1,125 @@
+#include "pcx/pcx_writer.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+
+namespace selvo {
+namespace {
+
+void PutU16(uint8_t* p, unsigned v) {
+  p[0] = uint8_t(v);
+  p[1] = uint8_t(v >> 8);
+}
+
+// The 128-byte header; every byte not set here is 0.
+void BuildHeader(uint8_t header[kPcxHeaderSize], int width, int height) {
+  std::memset(header, 0, kPcxHeaderSize);
+  header[0] = 0x0A;                // manufacturer: ZSoft
+  header[1] = 5;                   // version: 256-colour palette at the end
+  header[2] = 1;                   // encoding: run-length
+  header[3] = 8;                   // bits per pixel
+  PutU16(header + 8, width - 1);   // Xmax (Xmin, Ymin stay 0)
+  PutU16(header + 10, height - 1); // Ymax
+  header[65] = 1;                  // colour planes
+  PutU16(header + 66, width);      // bytes per line: W itself, never padded
+}
+
+// Runs never cross a scanline and hold at most 63 bytes; a single byte with
+// both top bits set needs a run of one so it is not read as a count.
+bool EncodeScanline(ByteSink& sink, const uint8_t* line, int width) {
+  uint8_t out[2 * 65535];
+  std::size_t used = 0;
+  for (int p = 0; p < width;) {
+    const uint8_t c = line[p];
+    int run = 1;
+    while (run < 63 && p + run < width && line[p + run] == c) ++run;
+    if (run > 1 || c >= 0xC0) out[used++] = uint8_t(0xC0 | run);
+    out[used++] = c;
+    p += run;
+  }
+  return sink.Write(out, used);
+}
+
+class FileSink : public ByteSink {
+ public:
+  explicit FileSink(std::FILE* file) : file_(file) {}
+  bool Write(const uint8_t* data, std::size_t size) override {
+    return std::fwrite(data, 1, size, file_) == size;
+  }
+
+ private:
+  std::FILE* file_;
+};
+
+class MemorySink : public ByteSink {
+ public:
+  explicit MemorySink(std::vector<uint8_t>& bytes) : bytes_(bytes) {}
+  bool Write(const uint8_t* data, std::size_t size) override {
+    bytes_.insert(bytes_.end(), data, data + size);
+    return true;
+  }
+
+ private:
+  std::vector<uint8_t>& bytes_;
+};
+
+// A name beside `path` for the file under construction. The counter keeps
+// the frames of concurrent workers apart; the last component stays short
+// enough for any file system.
+std::string TemporaryNameBeside(const std::string& path) {
+  static std::atomic<unsigned> counter{0};
+  const std::size_t slash = path.find_last_of("/\\");
+  const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+  std::string base = path.substr(folder.size()).substr(0, 200);
+  char tag[32];
+  std::snprintf(tag, sizeof tag, ".%u.partial", counter++);
+  return folder + "." + base + tag;
+}
+
+bool ReplaceFile(const std::string& from, const std::string& to) {
+#ifdef _WIN32
+  std::remove(to.c_str());  // the C library's rename does not replace there
+#endif
+  return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+}  // namespace
+
+bool EncodePcx(ByteSink& sink, const uint8_t* indices, int width, int height,
+               const uint8_t* palette) {
+  if (width < 1 || width > 65535 || height < 1 || height > 65535) return false;
+  uint8_t header[kPcxHeaderSize];
+  BuildHeader(header, width, height);
+  if (!sink.Write(header, kPcxHeaderSize)) return false;
+  for (int y = 0; y < height; ++y) {
+    if (!EncodeScanline(sink, indices + std::size_t(y) * width, width)) return false;
+  }
+  uint8_t trailer[kPcxTrailerSize];
+  trailer[0] = kPcxPaletteMarker;
+  std::memcpy(trailer + 1, palette, kPcxTrailerSize - 1);
+  return sink.Write(trailer, kPcxTrailerSize);
+}
+
+std::vector<uint8_t> EncodePcxToMemory(const uint8_t* indices, int width,
+                                       int height, const uint8_t* palette) {
+  std::vector<uint8_t> bytes;
+  MemorySink sink(bytes);
+  if (!EncodePcx(sink, indices, width, height, palette)) bytes.clear();
+  return bytes;
+}
+
+bool WritePcx(const std::string& path, const uint8_t* indices, int width,
+              int height, const uint8_t* palette) {
+  const std::string partial = TemporaryNameBeside(path);
+  std::FILE* file = std::fopen(partial.c_str(), "wb");
+  if (file == nullptr) return false;
+  FileSink sink(file);
+  bool ok = EncodePcx(sink, indices, width, height, palette);
+  ok = (std::fclose(file) == 0) && ok;
+  ok = ok && ReplaceFile(partial, path);
+  if (!ok) std::remove(partial.c_str());
+  return ok;
+}
+
+}  // namespace selvo

@@ -1,0 +1,38 @@
+// Writing an index image with its palette as an 8-bit, run-length-encoded
+// PCX file (version 5, one plane, 256-colour trailer).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace selvo {
+
+constexpr std::size_t kPcxHeaderSize = 128;
+constexpr std::size_t kPcxTrailerSize = 769;  // 0x0C + 768 palette bytes
+constexpr uint8_t kPcxPaletteMarker = 0x0C;
+
+// Where encoded bytes go; false reports a failed write.
+class ByteSink {
+ public:
+  virtual ~ByteSink() = default;
+  virtual bool Write(const uint8_t* data, std::size_t size) = 0;
+};
+
+// Encodes header, scanlines and trailer into `sink`. W and H must lie in
+// 1..65535; false when they do not or the sink fails.
+bool EncodePcx(ByteSink& sink, const uint8_t* indices, int width, int height,
+               const uint8_t* palette);
+
+std::vector<uint8_t> EncodePcxToMemory(const uint8_t* indices, int width,
+                                       int height, const uint8_t* palette);
+
+// Saves the file at `path`, replacing any file there. The bytes go to a
+// temporary file beside it that is renamed into place once complete, so a
+// failed write never leaves a truncated file under the real name. False
+// when the file could not be written.
+bool WritePcx(const std::string& path, const uint8_t* indices, int width,
+              int height, const uint8_t* palette);
+
+}  // namespace selvo
