@@ -44,7 +44,8 @@ bool PrepareBuffers(FrameBuffers& buffers, int width, int height) {
 }  // namespace
 
 FrameResult RenderFrame(const RendererConfig& config, FrameAccess* frame,
-                        ProgressWindow& progress, FrameBuffers& buffers) {
+                        ProgressWindow& progress, FrameBuffers& buffers,
+                        PcxWriteFunction write) {
   FrameResult result;
   if (frame == nullptr) return result;
 
@@ -82,8 +83,8 @@ FrameResult RenderFrame(const RendererConfig& config, FrameAccess* frame,
     result.status = FrameStatus::kBadName;
     return result;
   }
-  const bool written = WritePcx(result.pcxPath, buffers.indices.data(), width,
-                                height, config.palette);
+  const bool written = write(result.pcxPath, buffers.indices.data(), width,
+                             height, config.palette);
   result.status = written ? FrameStatus::kWritten : FrameStatus::kWriteFailed;
   return result;
 }

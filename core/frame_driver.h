@@ -9,6 +9,7 @@
 
 #include "core/map_pixel.h"
 #include "core/renderer_config.h"
+#include "pcx/pcx_writer.h"
 
 namespace selvo {
 
@@ -69,8 +70,15 @@ struct FrameBuffers {
   IndexBuffer indices;
 };
 
+// Saves a finished frame's index image; WritePcx's signature and contract.
+using PcxWriteFunction = bool (*)(const std::string& path, const uint8_t* indices,
+                                  int width, int height, const uint8_t* palette);
+
+// `write` is WritePcx; a harness that must not create files under names
+// taken from an arbitrary settings block passes one that keeps the bytes.
 FrameResult RenderFrame(const RendererConfig& config, FrameAccess* frame,
-                        ProgressWindow& progress, FrameBuffers& buffers);
+                        ProgressWindow& progress, FrameBuffers& buffers,
+                        PcxWriteFunction write = WritePcx);
 
 // The configured name cut at its first "." (folders included), then the
 // frame number as "%04d.pcx". Empty when the result would pass 255
