@@ -1,0 +1,117 @@
+#!/usr/bin/env python3
+"""Writes the seed corpora of the fuzz targets into fuzz/corpus/<target>/.
+
+Each seed is a small, valid or nearly valid input that reaches one branch;
+libFuzzer mutates from there. Run again after changing a layout; the files
+are committed."""
+import os
+import struct
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def save(target, name, data):
+    folder = os.path.join(HERE, "corpus", target)
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, name), "wb") as f:
+        f.write(data)
+
+
+def default_palette():
+    step = 36.42857142857143
+    out = bytearray()
+    for i in range(256):
+        out += bytes([int(((i >> 5) & 7) * step), int(((i >> 2) & 7) * step), (i & 3) * 85])
+    return bytes(out)
+
+
+def settings_block(version=110, channel=1001, name=b"slvo.pcx", method=1023,
+                   ranges=(), palette=None):
+    """The 1084-byte block: version, channel, 256-byte name, method,
+    palette, 16 x (From, To, Dither)."""
+    name_field = (name + b"\0" * 256)[:256]
+    table = bytearray(48)
+    for i, (lo, hi, dither) in enumerate(ranges):
+        table[3 * i:3 * i + 3] = bytes([lo, hi, dither])
+    block = struct.pack("<Ii", version, channel) + name_field + struct.pack("<i", method)
+    block += (palette or default_palette()) + bytes(table)
+    assert len(block) == 1084
+    return block
+
+
+def frame_input(block, width, height, frame=0, abort_row=255, fail_row=255, flags=0,
+                ids=(), word_ids=False, pixels=()):
+    out = bytearray(block) + bytes([width, height]) + struct.pack("<i", frame)
+    out += bytes([abort_row, fail_row, flags])
+    for i in range(width * height):
+        value = ids[i % len(ids)] if ids else i % 17
+        out += struct.pack("<H", value) if word_ids else bytes([value & 0xFF])
+    for i in range(width * height):
+        r, g, b, a = pixels[i % len(pixels)] if pixels else (i * 997 % 65536, i * 4099 % 65536,
+                                                              i * 577 % 65536, 0xFFFF)
+        out += struct.pack("<4H", r, g, b, a)
+    return bytes(out)
+
+
+def frame_seeds():
+    spread = [(16 * i, 16 * i + 15, i % 2) for i in range(16)]
+    reversed_ranges = [(255, 250, 1), (20, 16, 0), (0, 0, 0), (255, 0, 1)] * 4
+    t = "frame_fuzzer"
+    save(t, "defaults", frame_input(settings_block(), 5, 3))
+    save(t, "material_ramps", frame_input(settings_block(ranges=spread), 7, 5))
+    save(t, "object_ids", frame_input(settings_block(channel=1002, ranges=spread), 6, 4,
+                                      ids=[0, 15, 16, 300, 65535], word_ids=True))
+    save(t, "most_similar", frame_input(settings_block(method=1024, ranges=spread), 9, 3))
+    save(t, "reversed_ranges", frame_input(settings_block(ranges=reversed_ranges), 8, 8))
+    save(t, "long_runs", frame_input(settings_block(), 130, 2, pixels=[(0, 0, 0, 0)]))
+    save(t, "bright_runs", frame_input(settings_block(ranges=[(200, 255, 0)]), 70, 1,
+                                       ids=[0], pixels=[(65535, 65535, 65535, 1)]))
+    save(t, "abort_row_1", frame_input(settings_block(), 4, 4, abort_row=1))
+    save(t, "fetch_fails", frame_input(settings_block(), 4, 4, fail_row=2))
+    save(t, "no_channel", frame_input(settings_block(), 4, 4, flags=1))
+    save(t, "write_fails", frame_input(settings_block(), 3, 2, flags=2))
+    save(t, "negative_frame", frame_input(settings_block(name=b"a.b.c"), 2, 2, frame=-1))
+    save(t, "big_frame_number", frame_input(settings_block(name=b"x"), 2, 2, frame=-2**31))
+    save(t, "name_without_nul", frame_input(settings_block(name=b"n" * 256), 2, 2))
+    save(t, "name_247", frame_input(settings_block(name=b"d" * 247 + b".pcx"), 2, 2))
+    save(t, "name_248", frame_input(settings_block(name=b"d" * 248), 2, 2))
+    save(t, "version_111", frame_input(settings_block(version=111), 3, 3))
+    save(t, "version_top_bit", frame_input(settings_block(version=0x80000000), 3, 3))
+    save(t, "version_0", frame_input(settings_block(version=0, channel=7, method=0), 3, 3,
+                                     word_ids=True))
+    save(t, "empty_frame", frame_input(settings_block(), 0, 3))
+
+
+def pcx_file(width, height, indices, palette, trailer=True, version=5, planes=1):
+    header = bytearray(128)
+    header[0:4] = bytes([0x0A, version, 1, 8])
+    header[8:12] = struct.pack("<HH", width - 1, height - 1)
+    header[65] = planes
+    header[66:68] = struct.pack("<H", width)
+    data = bytearray()
+    for y in range(height):
+        for x in range(width):
+            c = indices[y * width + x]
+            if c >= 0xC0:
+                data.append(0xC1)
+            data.append(c)
+    return bytes(header + data + (bytes([0x0C]) + palette if trailer else b""))
+
+
+def palette_seeds():
+    t = "pcx_palette_fuzzer"
+    grey = bytes(i // 3 for i in range(768))
+    save(t, "written", pcx_file(3, 2, [5, 5, 5, 200, 7, 7], default_palette()))
+    save(t, "grey_palette", pcx_file(16, 16, list(range(256)), grey))
+    save(t, "sixteen_colours", pcx_file(40, 30, [i % 16 for i in range(1200)], b"",
+                                        trailer=False, version=3))
+    save(t, "three_planes", pcx_file(20, 20, [1] * 400, grey, planes=3))
+    save(t, "exactly_768", grey)
+    save(t, "short_767", grey[:767])
+    save(t, "trailer_without_header", bytes([0x0C]) + grey)
+    save(t, "empty", b"")
+
+
+if __name__ == "__main__":
+    frame_seeds()
+    palette_seeds()

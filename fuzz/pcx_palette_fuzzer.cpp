@@ -1,0 +1,27 @@
+// Arbitrary files through the PCX palette reader and the trailer check.
+#include <cstdint>
+#include <cstring>
+
+#include "fuzz/fuzz_check.h"
+#include "fuzz/temp_file.h"
+#include "pcx/pcx_palette.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  static ScratchFile file(".pcx");
+  const std::string& path = file.Write(data, size);
+
+  uint8_t palette[768];
+  std::memset(palette, 0x5A, sizeof palette);
+  const int read = selvo::ReadPcxPalette(path, palette);
+  if (size >= 768) {
+    CHECK(read == 1 && std::memcmp(palette, data + size - 768, 768) == 0);
+  } else {
+    CHECK(read == 0);
+    for (uint8_t b : palette) CHECK(b == 0x5A);  // a short file changes nothing
+  }
+
+  const bool trailer = size >= 128 + 769 && data[0] == 0x0A && data[1] == 5 &&
+                       data[3] == 8 && data[65] == 1 && data[size - 769] == 0x0C;
+  CHECK(selvo::HasPaletteTrailer(path) == trailer);
+  return 0;
+}
