@@ -7,3 +7,13 @@ scripts/install-deps.sh
 cmake -S . -B build
 cmake --build build -j "$(nproc)"
 ctest --test-dir build --output-on-failure -j "$(nproc)"
+
+# The native suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
+cmake -S . -B build-asan -DSELVO_SANITIZE=ON
+cmake --build build-asan -j "$(nproc)"
+ctest --test-dir build-asan --output-on-failure -j "$(nproc)"
+
+# The fuzz targets build and replay their seed corpora without a finding.
+cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DSELVO_FUZZ=ON -DBUILD_TESTING=OFF
+cmake --build build-fuzz -j "$(nproc)"
+ctest --test-dir build-fuzz --output-on-failure -j "$(nproc)"
