@@ -5,6 +5,7 @@ Each seed is a small, valid or nearly valid input that reaches one branch;
 libFuzzer mutates from there. Run again after changing a layout; the files
 are committed."""
 import os
+import sys
 import struct
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -112,6 +113,46 @@ def palette_seeds():
     save(t, "empty", b"")
 
 
+def image_seeds():
+    """PNG and EXR files of every kind the loaders accept, built with the
+    writers of the malformed-input corpus, plus a few broken ones."""
+    sys.dont_write_bytecode = True
+    sys.path.insert(0, os.path.join(HERE, "..", "tests", "data", "bad"))
+    import make_corpus as m
+    t = "image_fuzzer"
+    save(t, "rgb8.png", m.colour_png(5, 3))
+    save(t, "grey8_ids.png", m.id_png(5, 3, [0, 1, 2, 15, 16]))
+    save(t, "grey16_ids.png", m.id_png(5, 3, [0, 300, 65535], depth=16))
+    save(t, "grey4_ids.png", m.png(6, 2, 4, 0, bytes([0, 0x12, 0x34, 0x56, 0, 0x78, 0x9A, 0xBC])))
+    save(t, "rgba16.png", m.png(3, 2, 16, 6, m.raw_rows(3, 2, 4, 16, lambda x, y, c: 9000 * (x + c))))
+    save(t, "grey_alpha8.png", m.png(3, 2, 8, 4, m.raw_rows(3, 2, 2, 8, lambda x, y, c: 80 * c + x)))
+    palette = m.chunk(b"PLTE", bytes(range(12))) + m.chunk(b"tRNS", b"\x00\x80")
+    save(t, "palette_trns.png", m.png(4, 2, 8, 3, m.raw_rows(4, 2, 1, 8, lambda x, y, c: x % 4),
+                                      extra=palette))
+    interlaced = bytearray(m.colour_png(9, 9))
+    interlaced[28] = 1  # Adam7; the CRC is fixed below
+    interlaced[29:33] = m.struct.pack(">I", m.zlib.crc32(bytes(interlaced[12:29])) & 0xFFFFFFFF)
+    save(t, "interlaced_bad_data.png", bytes(interlaced))
+    save(t, "truncated.png", m.colour_png(5, 3)[:60])
+
+    def colour(name, x, y):
+        return 0.1 * (x + 1) + 0.05 * "RGBA".index(name[-1])
+    rgba = [("R", m.HALF), ("G", m.HALF), ("B", m.HALF), ("A", m.HALF)]
+    save(t, "rgba_half.exr", m.exr(5, 3, rgba, colour))
+    save(t, "rgb_float_offset_window.exr", m.exr(2, 2, [(c, m.FLOAT) for c in "RGB"], colour,
+                                                 window=(-3, 7, -2, 8)))
+    save(t, "combined_layer.exr", m.exr(2, 2, [("View.Combined." + c, m.HALF) for c in "RGB"],
+                                        colour))
+    save(t, "ids_float.exr", m.exr(4, 2, [("IndexMA.X", m.FLOAT), ("IndexOB.X", m.FLOAT)],
+                                   lambda n, x, y: float(x * 100 + y)))
+    save(t, "ids_half_named.exr", m.exr(3, 1, [("RenderLayer.Object Index.X", m.HALF),
+                                               ("RenderLayer.Material Index.X", m.HALF)],
+                                        lambda n, x, y: float(x)))
+    save(t, "ids_nan.exr", m.exr_ids([0.0, float("nan"), 1.0, 2.0, 3.0]))
+    save(t, "truncated.exr", m.exr(5, 3, rgba, colour, tail_cut=20))
+
+
 if __name__ == "__main__":
     frame_seeds()
     palette_seeds()
+    image_seeds()

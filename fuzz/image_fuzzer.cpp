@@ -1,0 +1,47 @@
+// Arbitrary files through selvo's image loaders, PNG and OpenEXR alike (the
+// loaders tell them apart by their first bytes): as a colour image, as a
+// material-ID pass and as an object-ID pass. Each load either succeeds
+// with a consistent image or gives one line that names the file.
+#include <cstdint>
+#include <string>
+
+#include "cli/image_loader.h"
+#include "fuzz/fuzz_check.h"
+#include "fuzz/temp_file.h"
+
+namespace {
+
+using namespace selvo;
+
+void CheckError(const std::string& error, const std::string& path) {
+  CHECK(error.compare(0, path.size() + 2, path + ": ") == 0);
+  CHECK(error.size() > path.size() + 2);
+  CHECK(error.find('\n') == std::string::npos);
+}
+
+bool SizeFits(int width, int height, std::size_t count) {
+  return width >= 1 && width <= kMaxImageSide && height >= 1 && height <= kMaxImageSide &&
+         count == std::size_t(width) * std::size_t(height);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  static ScratchFile file;
+  const std::string& path = file.Write(data, size);
+
+  ExrColorOptions options;
+  options.linear = size % 2 == 1;  // both transfer functions, by the input's length
+  ColorImage color;
+  const std::string colorError = LoadColorImage(path, options, color);
+  if (colorError.empty()) CHECK(SizeFits(color.width, color.height, color.pixels.size()));
+  else CheckError(colorError, path);
+
+  for (int selector : {kMaterialEffectsSelector, kObjectSelector}) {
+    IdImage ids;
+    const std::string idError = LoadIdImage(path, selector, "", ids);
+    if (idError.empty()) CHECK(SizeFits(ids.width, ids.height, ids.ids.size()));
+    else CheckError(idError, path);
+  }
+  return 0;
+}
