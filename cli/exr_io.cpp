@@ -101,6 +101,21 @@ void ReadPlanes(Imf::InputFile& file, const ExrWindow& window,
   file.readPixels(window.box.min.y, window.box.max.y);
 }
 
+// A grey image names "Y" for all three components; the frame buffer holds
+// one slice per name, so each name is read once and shared.
+std::vector<std::vector<float>> ReadChannels(Imf::InputFile& file, const ExrWindow& window,
+                                             const std::vector<std::string>& channels) {
+  std::vector<std::string> unique;
+  for (const std::string& name : channels)
+    if (!Contains(unique, name)) unique.push_back(name);
+  std::vector<std::vector<float>> uniquePlanes;
+  ReadPlanes(file, window, unique, uniquePlanes);
+  std::vector<std::vector<float>> planes;
+  for (const std::string& name : channels)
+    planes.push_back(uniquePlanes[std::find(unique.begin(), unique.end(), name) - unique.begin()]);
+  return planes;
+}
+
 // Opens the file and runs `read` on it, turning OpenEXR's exceptions into
 // one-line errors that name the file.
 template <typename Read>
@@ -197,8 +212,7 @@ std::string ReadExrColor(const std::string& path, const ExrColorOptions& options
     if (!problem.empty()) return problem;
     std::vector<std::string> channels = {chosen.r, chosen.g, chosen.b};
     if (!chosen.a.empty()) channels.push_back(chosen.a);
-    std::vector<std::vector<float>> planes;
-    ReadPlanes(file, window, channels, planes);
+    const std::vector<std::vector<float>> planes = ReadChannels(file, window, channels);
     image.width = window.width;
     image.height = window.height;
     image.pixels.assign(planes[0].size(), Pixel64{});

@@ -1,6 +1,8 @@
 // Colour and ID images from PNG and OpenEXR files, as renderers write them.
 #include <png.h>
 
+#include <limits>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -113,10 +115,10 @@ TEST(PngFailures, OversizeImageIsRefusedBeforeItsPixelsAreRead) {
   ScratchDir dir;
   const std::string path = dir.Path("wide.png");
   test::WritePng(path, 70000, 1, PNG_COLOR_TYPE_GRAY, 8, std::vector<uint16_t>(70000, 1));
-  // Keep only signature and header chunk: reading any pixel would fail
-  // with a different message.
+  // Keep the signature, the header chunk and the first pixel chunk's length
+  // and type, but no pixel data: reading a pixel would fail differently.
   std::vector<uint8_t> bytes = test::ReadBytes(path);
-  bytes.resize(33);
+  bytes.resize(8 + 25 + 8);
   test::WriteBytes(path, bytes);
   ColorImage image;
   IdImage ids;
@@ -292,7 +294,7 @@ TEST(ExrIds, NearlyWholeValuesRoundAndOthersAreRefused) {
       ASSERT_EQ(error, "") << c.value;
       EXPECT_EQ(ids.ids[1], c.id) << c.value;
     } else {
-      EXPECT_THAT(error, HasSubstr(path + ": " + std::string(c.error).substr(0, 2))) << c.value;
+      EXPECT_EQ(error.rfind(path + ": ID ", 0), 0u) << error;
       EXPECT_THAT(error, HasSubstr(c.error)) << c.value;
       EXPECT_THAT(error, HasSubstr("V.IndexOB.X")) << c.value;
     }

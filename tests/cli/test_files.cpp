@@ -6,6 +6,7 @@
 #include <ImfFrameBuffer.h>
 #include <ImfHeader.h>
 #include <ImfOutputFile.h>
+#include <half.h>
 
 #include <algorithm>
 #include <atomic>
@@ -80,11 +81,20 @@ void WriteExr(const std::string& path, int width, int height,
                       Imath::V2i(originX + width - 1, originY + height - 1));
   Imf::Header header(window, window);
   Imf::FrameBuffer buffer;
+  // The library writes each channel from a slice of its own pixel type.
+  std::vector<std::vector<Imath::half>> halves;
+  halves.reserve(channels.size());
   for (const ExrChannel& channel : channels) {
     header.channels().insert(channel.name, Imf::Channel(channel.type));
-    buffer.insert(channel.name,
-                  Imf::Slice::Make(Imf::FLOAT, channel.values.data(), window, sizeof(float),
-                                   sizeof(float) * width));
+    if (channel.type == Imf::HALF) {
+      halves.emplace_back(channel.values.begin(), channel.values.end());
+      buffer.insert(channel.name, Imf::Slice::Make(Imf::HALF, halves.back().data(), window,
+                                                   sizeof(Imath::half),
+                                                   sizeof(Imath::half) * width));
+    } else {
+      buffer.insert(channel.name, Imf::Slice::Make(Imf::FLOAT, channel.values.data(), window,
+                                                   sizeof(float), sizeof(float) * width));
+    }
   }
   Imf::OutputFile file(path.c_str(), header);
   file.setFrameBuffer(buffer);
