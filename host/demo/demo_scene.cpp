@@ -100,7 +100,8 @@ Rgb FloorColor(i64 x, i64 y, int frame) {
   const i64 below = y - kHorizon + 1;  // 1..
   const i64 depth = 400000 / below;     // far near the horizon
   const i64 worldX = (x - kCanvasWidth / 2) * depth / 400 + (1 << 20);
-  const i64 worldZ = depth - i64(frame) * 24 + (1 << 20);
+  // One pair of tiles per loop, so the last frame leads into the first.
+  const i64 worldZ = depth - Modulo(frame, kDemoLoopFrames) * 1024 / kDemoLoopFrames + (1 << 20);
   const bool light = (((worldX >> 9) + (worldZ >> 9)) & 1) == 0;
   const Rgb tile = light ? Rgb{50000, 45000, 36000} : Rgb{26000, 22000, 17000};
   const i64 haze = Clamp(depth - 600, 0, 6000);
