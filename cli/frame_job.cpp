@@ -54,18 +54,12 @@ std::string DescribeFailure(const FrameResult& result, const RendererConfig& con
   }
 }
 
-}  // namespace
-
-JobResult RunFrameJob(const RendererConfig& config, const FrameSource& source,
-                      const FrameJob& job, ProgressWindow& progress, FrameBuffers& buffers) {
+JobResult RenderJob(const RendererConfig& config, const FrameSource& source, const FrameJob& job,
+                    ProgressWindow& progress, FrameBuffers& buffers) {
   JobResult result;
   ColorImage color;
   FrameIds channel;
-  try {
-    result.error = LoadInputs(source, job, IdChannelSelector(config), color, channel);
-  } catch (const std::bad_alloc&) {
-    result.error = (source.demo ? std::string("demo") : job.colorPath) + ": out of memory";
-  }
+  result.error = LoadInputs(source, job, IdChannelSelector(config), color, channel);
   if (!result.error.empty()) return result;
 
   ImageFrame frame(color, channel, job.frameNumber);
@@ -85,6 +79,20 @@ JobResult RunFrameJob(const RendererConfig& config, const FrameSource& source,
                                    color.height, config.palette);
   if (result.error.empty()) result.outcome = JobOutcome::kWritten;
   return result;
+}
+
+}  // namespace
+
+JobResult RunFrameJob(const RendererConfig& config, const FrameSource& source,
+                      const FrameJob& job, ProgressWindow& progress, FrameBuffers& buffers) {
+  // Frames up to 65535 x 65535 pixels can exhaust memory at any step.
+  try {
+    return RenderJob(config, source, job, progress, buffers);
+  } catch (const std::bad_alloc&) {
+    JobResult result;
+    result.error = (source.demo ? std::string("demo") : job.colorPath) + ": out of memory";
+    return result;
+  }
 }
 
 }  // namespace selvo

@@ -85,6 +85,7 @@ std::string DecodePng(std::FILE* file, PngUse use, DecodedPng& out) {
     png_destroy_read_struct(&png, &info, nullptr);
     return problem;
   }
+  png_set_interlace_handling(png);  // Adam7 files arrive as whole rows
   png_read_update_info(png, info);
   out.width = int(width);
   out.height = int(height);

@@ -83,6 +83,17 @@ TEST(PngColor, PaletteImageReadsItsColours) {
   ExpectPixel(image, 1, 0, 10 * 257, 20 * 257, 30 * 257, 65535);
 }
 
+TEST(PngColor, InterlacedImageReadsInRowOrder) {
+  ScratchDir dir;
+  const std::string path = dir.Path("adam7.png");
+  std::vector<uint16_t> samples;
+  for (int i = 0; i < 9 * 7; ++i) samples.insert(samples.end(), {uint16_t(i), uint16_t(i * 4000), 3});
+  test::WritePng(path, 9, 7, PNG_COLOR_TYPE_RGB, 16, samples, {}, /*interlaced=*/true);
+  ColorImage image;
+  ASSERT_EQ(LoadColor(path, image), "");
+  for (int i = 0; i < 9 * 7; ++i) ExpectPixel(image, i % 9, i / 9, uint16_t(i), uint16_t(i * 4000), 3, 65535);
+}
+
 // --- PNG IDs ----------------------------------------------------------------
 
 TEST(PngIds, GreyValuesAreTheIdsUnscaledAtEveryDepth) {

@@ -43,13 +43,15 @@ std::vector<std::string> ScratchDir::Files() const {
 }
 
 void WritePng(const std::string& path, int width, int height, int colorType, int bitDepth,
-              const std::vector<uint16_t>& samples, const std::vector<uint8_t>& palette) {
+              const std::vector<uint16_t>& samples, const std::vector<uint8_t>& palette,
+              bool interlaced) {
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (!file) throw std::runtime_error("cannot create " + path);
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(png);
   png_init_io(png, file);
-  png_set_IHDR(png, info, width, height, bitDepth, colorType, PNG_INTERLACE_NONE,
+  png_set_IHDR(png, info, width, height, bitDepth, colorType,
+               interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   if (!palette.empty()) {
     std::vector<png_color> entries;
@@ -59,16 +61,19 @@ void WritePng(const std::string& path, int width, int height, int colorType, int
   }
   png_write_info(png, info);
   if (bitDepth < 8) png_set_packing(png);  // one sample per byte in our rows
+  const int passes = png_set_interlace_handling(png);
   const std::size_t perRow = samples.size() / std::size_t(height);
   std::vector<uint8_t> row;
-  for (int y = 0; y < height; ++y) {
-    row.clear();
-    for (std::size_t i = 0; i < perRow; ++i) {
-      const uint16_t v = samples[std::size_t(y) * perRow + i];
-      if (bitDepth == 16) row.push_back(uint8_t(v >> 8));
-      row.push_back(uint8_t(v));
+  for (int pass = 0; pass < passes; ++pass) {
+    for (int y = 0; y < height; ++y) {
+      row.clear();
+      for (std::size_t i = 0; i < perRow; ++i) {
+        const uint16_t v = samples[std::size_t(y) * perRow + i];
+        if (bitDepth == 16) row.push_back(uint8_t(v >> 8));
+        row.push_back(uint8_t(v));
+      }
+      png_write_row(png, row.data());
     }
-    png_write_row(png, row.data());
   }
   png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);

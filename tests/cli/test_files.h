@@ -33,7 +33,7 @@ class ScratchDir {
 // palette images.
 void WritePng(const std::string& path, int width, int height, int colorType, int bitDepth,
               const std::vector<uint16_t>& samples,
-              const std::vector<uint8_t>& palette = {});
+              const std::vector<uint8_t>& palette = {}, bool interlaced = false);
 
 struct ExrChannel {
   std::string name;
