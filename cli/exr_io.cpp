@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <exception>
+#include <map>
+#include <stdexcept>
 
 #include "core/renderer_config.h"
 
@@ -82,37 +84,26 @@ std::vector<std::string> ChannelNames(const Imf::Header& header) {
   return names;
 }
 
-// Reads the named channels as FLOAT, each into its own plane.
-void ReadPlanes(Imf::InputFile& file, const ExrWindow& window,
-                const std::vector<std::string>& channels,
-                std::vector<std::vector<float>>& planes) {
+using Planes = std::map<std::string, std::vector<float>>;
+
+// Reads each named channel once, as FLOAT (a grey image names "Y" for all
+// three components, and a frame buffer holds one slice per name).
+Planes ReadPlanes(Imf::InputFile& file, const ExrWindow& window,
+                  const std::vector<std::string>& channels) {
+  Planes planes;
   Imf::FrameBuffer buffer;
-  planes.assign(channels.size(), std::vector<float>());
-  for (std::size_t c = 0; c < channels.size(); ++c) {
-    const Imf::Channel* channel = file.header().channels().findChannel(channels[c]);
+  for (const std::string& name : channels) {
+    if (planes.count(name)) continue;
+    const Imf::Channel* channel = file.header().channels().findChannel(name);
     if (channel->xSampling != 1 || channel->ySampling != 1)
-      throw std::runtime_error("channel \"" + channels[c] + "\" is subsampled");
-    planes[c].resize(std::size_t(window.width) * window.height);
-    buffer.insert(channels[c],
-                  Imf::Slice::Make(Imf::FLOAT, planes[c].data(), window.box,
-                                   sizeof(float), sizeof(float) * window.width));
+      throw std::runtime_error("channel \"" + name + "\" is subsampled");
+    std::vector<float>& plane = planes[name];
+    plane.resize(std::size_t(window.width) * window.height);
+    buffer.insert(name, Imf::Slice::Make(Imf::FLOAT, plane.data(), window.box, sizeof(float),
+                                         sizeof(float) * window.width));
   }
   file.setFrameBuffer(buffer);
   file.readPixels(window.box.min.y, window.box.max.y);
-}
-
-// A grey image names "Y" for all three components; the frame buffer holds
-// one slice per name, so each name is read once and shared.
-std::vector<std::vector<float>> ReadChannels(Imf::InputFile& file, const ExrWindow& window,
-                                             const std::vector<std::string>& channels) {
-  std::vector<std::string> unique;
-  for (const std::string& name : channels)
-    if (!Contains(unique, name)) unique.push_back(name);
-  std::vector<std::vector<float>> uniquePlanes;
-  ReadPlanes(file, window, unique, uniquePlanes);
-  std::vector<std::vector<float>> planes;
-  for (const std::string& name : channels)
-    planes.push_back(uniquePlanes[std::find(unique.begin(), unique.end(), name) - unique.begin()]);
   return planes;
 }
 
@@ -150,12 +141,10 @@ std::string FindColorChannels(const std::vector<std::string>& names,
   }
   std::vector<std::string> layers, combined;
   for (const std::string& name : names) {
-    if (!EndsWith(name, ".R")) continue;
-    const std::string prefix = name.substr(0, name.size() - 1);
-    if (!HasRgb(names, prefix)) continue;
-    layers.push_back(prefix.substr(0, prefix.size() - 1));
-    if (EndsWith(prefix, "Combined.") && (prefix.size() == 9 || prefix[prefix.size() - 10] == '.'))
-      combined.push_back(layers.back());
+    if (!EndsWith(name, ".R") || !HasRgb(names, name.substr(0, name.size() - 1))) continue;
+    const std::string layer = name.substr(0, name.size() - 2);
+    layers.push_back(layer);
+    if (layer.substr(layer.find_last_of('.') + 1) == "Combined") combined.push_back(layer);
   }
   const std::vector<std::string>& candidates = combined.empty() ? layers : combined;
   if (candidates.size() == 1) {
@@ -212,16 +201,20 @@ std::string ReadExrColor(const std::string& path, const ExrColorOptions& options
     if (!problem.empty()) return problem;
     std::vector<std::string> channels = {chosen.r, chosen.g, chosen.b};
     if (!chosen.a.empty()) channels.push_back(chosen.a);
-    const std::vector<std::vector<float>> planes = ReadChannels(file, window, channels);
+    const Planes planes = ReadPlanes(file, window, channels);
+    const std::vector<float>& r = planes.at(chosen.r);
+    const std::vector<float>& g = planes.at(chosen.g);
+    const std::vector<float>& b = planes.at(chosen.b);
+    const std::vector<float>* a = chosen.a.empty() ? nullptr : &planes.at(chosen.a);
     image.width = window.width;
     image.height = window.height;
-    image.pixels.assign(planes[0].size(), Pixel64{});
+    image.pixels.assign(r.size(), Pixel64{});
     for (std::size_t p = 0; p < image.pixels.size(); ++p) {
       Pixel64& pixel = image.pixels[p];
-      pixel.r = ExrLevel(planes[0][p], options.linear);
-      pixel.g = ExrLevel(planes[1][p], options.linear);
-      pixel.b = ExrLevel(planes[2][p], options.linear);
-      pixel.a = chosen.a.empty() ? 65535 : ExrLevel(planes[3][p], true);  // alpha is never encoded
+      pixel.r = ExrLevel(r[p], options.linear);
+      pixel.g = ExrLevel(g[p], options.linear);
+      pixel.b = ExrLevel(b[p], options.linear);
+      pixel.a = a ? ExrLevel((*a)[p], true) : 65535;  // alpha is never encoded
     }
     return "";
   });
@@ -236,9 +229,8 @@ std::string ReadExrIds(const std::string& path, int selector,
     std::string channel;
     problem = FindIdChannel(ChannelNames(file.header()), selector, requestedChannel, channel);
     if (!problem.empty()) return problem;
-    std::vector<std::vector<float>> planes;
-    ReadPlanes(file, window, {channel}, planes);
-    const std::vector<float>& values = planes[0];
+    const Planes planes = ReadPlanes(file, window, {channel});
+    const std::vector<float>& values = planes.at(channel);
     image.width = window.width;
     image.height = window.height;
     image.ids.resize(values.size());

@@ -42,7 +42,8 @@ std::string DescribeFailure(const FrameResult& result, const RendererConfig& con
   switch (result.status) {
     case FrameStatus::kBadName: {
       const std::optional<std::string_view> name = OutputName(config);
-      return "output name \"" + std::string(name.value_or("")) +
+      if (!name) return "the settings' output name has no terminating NUL";
+      return "output name \"" + std::string(*name) +
              "\" gives no PCX file name of at most 255 characters";
     }
     case FrameStatus::kWriteFailed:

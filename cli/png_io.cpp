@@ -114,16 +114,15 @@ std::string DecodePngFile(const std::string& path, PngUse use, DecodedPng& out) 
   return problem.empty() ? "" : path + ": " + problem;
 }
 
-// Sample i of the decoded data as a 16-bit level (8-bit v becomes v * 257).
-uint16_t Level(const DecodedPng& png, std::size_t i) {
-  if (png.bytesPerSample == 1) return uint16_t(png.samples[i] * 257);
-  return uint16_t(png.samples[2 * i] << 8 | png.samples[2 * i + 1]);
-}
-
-// The raw sample, unscaled.
+// Sample i of the decoded data as stored.
 uint16_t Sample(const DecodedPng& png, std::size_t i) {
   if (png.bytesPerSample == 1) return png.samples[i];
   return uint16_t(png.samples[2 * i] << 8 | png.samples[2 * i + 1]);
+}
+
+// Sample i as a 16-bit level: 8-bit v becomes v * 257, so 255 is 65535.
+uint16_t Level(const DecodedPng& png, std::size_t i) {
+  return uint16_t(png.bytesPerSample == 1 ? Sample(png, i) * 257 : Sample(png, i));
 }
 
 // Writes one image whose rows the caller lays out; `describe` sets the header.

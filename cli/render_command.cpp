@@ -76,7 +76,11 @@ class SequenceRun {
     TerminalProgress progress(display_, worker, InterruptFlag());
     for (;;) {
       const long long i = next_++;
-      if (i >= range_.Count() || stop_ || InterruptFlag()) return;
+      if (i >= range_.Count() || failed_) return;
+      if (InterruptFlag()) {
+        interrupted_ = true;
+        return;
+      }
       const FrameJob job = MakeJob(options_, int(range_.first + i));
       const JobResult result = RunFrameJob(config_, source_, job, progress, buffers);
       if (result.outcome == JobOutcome::kWritten) {
@@ -87,14 +91,13 @@ class SequenceRun {
         return;
       } else {
         failed_ = true;
-        stop_ = true;
         display_.PrintLine(stderr, "selvo: " + result.error);
       }
     }
   }
 
   bool failed() const { return failed_; }
-  bool interrupted() const { return interrupted_ || InterruptFlag(); }
+  bool interrupted() const { return interrupted_; }
 
  private:
   const RendererConfig& config_;
@@ -103,7 +106,6 @@ class SequenceRun {
   const FrameRange range_;
   ProgressDisplay& display_;
   std::atomic<long long> next_{0};
-  std::atomic<bool> stop_{false};
   std::atomic<bool> failed_{false};
   std::atomic<bool> interrupted_{false};
 };
