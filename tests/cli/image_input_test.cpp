@@ -155,6 +155,51 @@ TEST(PngFailures, BrokenMissingAndForeignFilesGiveOneLineErrors) {
   EXPECT_EQ(truncated.find('\n'), std::string::npos);
 }
 
+// Damaged and foreign files, each of which must give an error naming the
+// file, never a crash or an image.
+TEST(MalformedInputs, EveryDamagedFileIsRefusedCleanly) {
+  ScratchDir dir;
+  test::WritePng(dir.Path("good.png"), 6, 5, PNG_COLOR_TYPE_GRAY, 8, std::vector<uint16_t>(30, 3));
+  test::WriteExr(dir.Path("good.exr"), 6, 5, {{"R", Imf::HALF, std::vector<float>(30, 1)},
+                                              {"G", Imf::HALF, std::vector<float>(30, 1)},
+                                              {"B", Imf::HALF, std::vector<float>(30, 1)},
+                                              {"IndexOB.X", Imf::FLOAT, std::vector<float>(30, 1)}});
+  const std::vector<uint8_t> png = test::ReadBytes(dir.Path("good.png"));
+  const std::vector<uint8_t> exr = test::ReadBytes(dir.Path("good.exr"));
+  const auto prefix = [](const std::vector<uint8_t>& bytes, std::size_t n) {
+    return std::vector<uint8_t>(bytes.begin(), bytes.begin() + std::min(n, bytes.size()));
+  };
+  std::vector<uint8_t> badCrc = png;
+  badCrc[29] ^= 0xFF;  // inside the header chunk's CRC
+  std::vector<uint8_t> scrambled = exr;
+  for (std::size_t i = exr.size() - 40; i < exr.size(); ++i) scrambled[i] = uint8_t(i * 37);
+
+  const std::vector<std::pair<std::string, std::vector<uint8_t>>> corpus = {
+      {"empty", {}},
+      {"png_signature_cut", prefix(png, 5)},
+      {"png_signature_only", prefix(png, 8)},
+      {"png_header_cut", prefix(png, 20)},
+      {"png_bad_crc", badCrc},
+      {"png_no_pixels", prefix(png, 33)},
+      {"exr_magic_only", prefix(exr, 4)},
+      {"exr_header_cut", prefix(exr, 40)},
+      {"exr_no_pixels", prefix(exr, exr.size() - 60)},
+      {"exr_scrambled_pixels", scrambled},
+      {"exr_offsets_cut", prefix(exr, exr.size() - 200)},
+  };
+  for (const auto& [name, bytes] : corpus) {
+    const std::string path = dir.Path(name);
+    test::WriteBytes(path, bytes);
+    ColorImage image;
+    IdImage ids;
+    const std::string colorError = LoadColor(path, image);
+    const std::string idError = LoadIdImage(path, kObjectSelector, "", ids);
+    EXPECT_EQ(colorError.rfind(path + ": ", 0), 0u) << name << ": " << colorError;
+    EXPECT_EQ(idError.rfind(path + ": ", 0), 0u) << name << ": " << idError;
+    EXPECT_EQ(colorError.find('\n'), std::string::npos) << name;
+  }
+}
+
 // --- EXR colour -------------------------------------------------------------
 
 TEST(ExrColor, SrgbEncodingByDefaultAndValuesAsTheyAreWhenLinear) {
