@@ -6,6 +6,7 @@ packages=(
   build-essential cmake pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-pil
+  libpng-dev libopenexr-dev
   clang libclang-rt-14-dev valgrind time
 )
 
