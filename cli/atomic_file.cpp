@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 #ifdef _WIN32
 #include <process.h>
@@ -31,20 +32,42 @@ std::string SystemError(const std::string& path, const char* what, int error) {
   return path + ": " + what + ": " + std::strerror(error);
 }
 
-}  // namespace
+// A device or a pipe (/dev/stdout, /dev/null, a FIFO) has no file to
+// replace: renaming over it would swap the device itself for a regular file,
+// and for root that includes /dev/full. Those are written in place.
+bool IsDeviceOrPipe(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(path, error);
+  return !error && std::filesystem::exists(status) &&
+         !std::filesystem::is_regular_file(status) && !std::filesystem::is_directory(status);
+}
 
-std::string WriteFileAtomically(const std::string& path,
-                                const std::function<std::string(std::FILE*)>& write) {
-  const std::string partial = TemporaryNameBeside(path);
-  std::FILE* file = std::fopen(partial.c_str(), "wb");
-  if (file == nullptr) return SystemError(path, "cannot create file", errno);
-
+// Runs `write` on the open file and closes it; "" or the error naming `path`.
+std::string WriteAndClose(std::FILE* file, const std::string& path,
+                          const std::function<std::string(std::FILE*)>& write) {
   std::string error = write(file);
   if (!error.empty()) error = path + ": " + error;
   const bool flushed = std::fflush(file) == 0;
   const int flushError = errno;
   const bool closed = std::fclose(file) == 0;
   if (error.empty() && !(flushed && closed)) error = SystemError(path, "cannot write file", flushError);
+  return error;
+}
+
+}  // namespace
+
+std::string WriteFileAtomically(const std::string& path,
+                                const std::function<std::string(std::FILE*)>& write) {
+  if (IsDeviceOrPipe(path)) {
+    std::FILE* device = std::fopen(path.c_str(), "wb");
+    if (device == nullptr) return SystemError(path, "cannot open file", errno);
+    return WriteAndClose(device, path, write);
+  }
+  const std::string partial = TemporaryNameBeside(path);
+  std::FILE* file = std::fopen(partial.c_str(), "wb");
+  if (file == nullptr) return SystemError(path, "cannot create file", errno);
+
+  std::string error = WriteAndClose(file, path, write);
   if (error.empty()) {
 #ifdef _WIN32
     std::remove(path.c_str());  // the C library's rename does not replace there

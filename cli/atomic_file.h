@@ -1,6 +1,7 @@
 // Saving files so that a failure never leaves a partial file under the real
 // name: the bytes go to a temporary file in the same folder, which is
-// renamed into place only once it is complete.
+// renamed into place only once it is complete. A device or a pipe at the
+// path is written in place instead.
 #pragma once
 
 #include <cstdio>

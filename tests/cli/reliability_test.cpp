@@ -1,0 +1,54 @@
+// Regressions found by fuzzing and by the malformed-input corpus: files whose
+// headers promise far more pixels than they hold, and outputs that are
+// devices rather than files.
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "cli/atomic_file.h"
+#include "cli/image_loader.h"
+
+namespace selvo {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+using ::testing::StartsWith;
+
+const std::string kCorpus = SELVO_BAD_CORPUS;
+
+// The process's peak resident memory so far, in MB.
+long PeakResidentMb() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss / 1024;
+}
+
+bool IsCharacterDevice(const char* path) {
+  struct stat status {};
+  return stat(path, &status) == 0 && S_ISCHR(status.st_mode);
+}
+
+// Renaming a finished file over /dev/full would replace the device itself
+// with a regular file (root may do that); a device is written in place.
+TEST(AtomicFile, DeviceIsWrittenInPlaceAndStaysADevice) {
+  auto writeSome = [](std::FILE* file) -> std::string {
+    return std::fputs("some bytes", file) >= 0 ? "" : "cannot write file";
+  };
+  EXPECT_THAT(WriteFileAtomically("/dev/full", writeSome),
+              StartsWith("/dev/full: cannot write file: No space left on device"));
+  EXPECT_TRUE(IsCharacterDevice("/dev/full"));
+  EXPECT_EQ(WriteFileAtomically("/dev/null", writeSome), "");
+  EXPECT_TRUE(IsCharacterDevice("/dev/null"));
+  for (const auto& entry : std::filesystem::directory_iterator("/dev"))
+    EXPECT_THAT(entry.path().filename().string(), Not(HasSubstr(".partial")));
+}
+
+}  // namespace
+}  // namespace selvo
