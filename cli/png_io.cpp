@@ -57,7 +57,10 @@ const char* ChooseTransforms(png_structp png, png_infop info, PngUse use) {
   return nullptr;
 }
 
-std::string DecodePng(std::FILE* file, PngUse use, DecodedPng& out) {
+// zlib's largest expansion: one 258-byte match coded in two bits.
+constexpr uint64_t kMaxDeflateRatio = 1032;
+
+std::string DecodePng(std::FILE* file, uint64_t fileSize, PngUse use, DecodedPng& out) {
   PngError error;
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &error,
                                            OnPngError, OnPngWarning);
@@ -80,6 +83,15 @@ std::string DecodePng(std::FILE* file, PngUse use, DecodedPng& out) {
     png_destroy_read_struct(&png, &info, nullptr);
     return std::to_string(width) + " x " + std::to_string(height) +
            " pixels is larger than 65535 in width or height";
+  }
+  // A few hundred bytes of header can promise 65535 x 65535 pixels. Rows
+  // that even the densest compressed data could not fill are refused before
+  // any memory is set aside for them.
+  const uint64_t promisedBytes = (uint64_t(png_get_rowbytes(png, info)) + 1) * height;
+  if (promisedBytes / kMaxDeflateRatio > fileSize) {
+    png_destroy_read_struct(&png, &info, nullptr);
+    return "not a readable PNG file (" + std::to_string(width) + " x " + std::to_string(height) +
+           " pixels cannot fit in its " + std::to_string(fileSize) + " bytes)";
   }
   if (const char* problem = ChooseTransforms(png, info, use)) {
     png_destroy_read_struct(&png, &info, nullptr);
@@ -109,7 +121,9 @@ std::string DecodePng(std::FILE* file, PngUse use, DecodedPng& out) {
 std::string DecodePngFile(const std::string& path, PngUse use, DecodedPng& out) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) return path + ": cannot open file";
-  std::string problem = DecodePng(file, use, out);
+  const long size = std::fseek(file, 0, SEEK_END) == 0 ? std::ftell(file) : -1;
+  std::rewind(file);
+  std::string problem = size < 0 ? "cannot read file" : DecodePng(file, uint64_t(size), use, out);
   std::fclose(file);
   return problem.empty() ? "" : path + ": " + problem;
 }

@@ -35,6 +35,19 @@ bool IsCharacterDevice(const char* path) {
   return stat(path, &status) == 0 && S_ISCHR(status.st_mode);
 }
 
+// A 60000 x 60000 promise in a small file must fail before the loader sets
+// aside the gigabytes that the promise would need.
+TEST(HugeClaims, PngIsRefusedBeforeItsRowsAreAllocated) {
+  const std::string path = kCorpus + "/png/huge_claim.png";
+  const long before = PeakResidentMb();
+  ColorImage color;
+  EXPECT_EQ(LoadColorImage(path, ExrColorOptions{}, color),
+            path + ": not a readable PNG file (60000 x 60000 pixels cannot fit in its 196 bytes)");
+  IdImage ids;
+  EXPECT_THAT(LoadIdImage(path, kMaterialEffectsSelector, "", ids), HasSubstr("cannot fit"));
+  EXPECT_LT(PeakResidentMb() - before, 256);
+}
+
 // Renaming a finished file over /dev/full would replace the device itself
 // with a regular file (root may do that); a device is written in place.
 TEST(AtomicFile, DeviceIsWrittenInPlaceAndStaysADevice) {
