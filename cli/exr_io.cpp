@@ -86,24 +86,39 @@ std::vector<std::string> ChannelNames(const Imf::Header& header) {
 
 using Planes = std::map<std::string, std::vector<float>>;
 
+// Rows read per band. A header of a few hundred bytes can claim 65535 x
+// 65535 pixels; read a band at a time, such a file fails on its first band
+// instead of first filling gigabytes of planes with zeros.
+constexpr int64_t kBandRows = 64;
+
 // Reads each named channel once, as FLOAT (a grey image names "Y" for all
-// three components, and a frame buffer holds one slice per name).
+// three components, and a frame buffer holds one slice per name). Each plane
+// reserves its full size, which costs no memory until rows arrive, and
+// grows band by band.
 Planes ReadPlanes(Imf::InputFile& file, const ExrWindow& window,
                   const std::vector<std::string>& channels) {
   Planes planes;
-  Imf::FrameBuffer buffer;
   for (const std::string& name : channels) {
     if (planes.count(name)) continue;
     const Imf::Channel* channel = file.header().channels().findChannel(name);
     if (channel->xSampling != 1 || channel->ySampling != 1)
       throw std::runtime_error("channel \"" + name + "\" is subsampled");
-    std::vector<float>& plane = planes[name];
-    plane.resize(std::size_t(window.width) * window.height);
-    buffer.insert(name, Imf::Slice::Make(Imf::FLOAT, plane.data(), window.box, sizeof(float),
-                                         sizeof(float) * window.width));
+    planes[name].reserve(std::size_t(window.width) * window.height);
   }
-  file.setFrameBuffer(buffer);
-  file.readPixels(window.box.min.y, window.box.max.y);
+  const Imath::Box2i& box = window.box;
+  for (int64_t first = box.min.y; first <= box.max.y; first += kBandRows) {
+    const int last = int(std::min<int64_t>(first + kBandRows - 1, box.max.y));
+    const Imath::Box2i band(Imath::V2i(box.min.x, int(first)), Imath::V2i(box.max.x, last));
+    Imf::FrameBuffer buffer;
+    for (auto& [name, plane] : planes) {
+      const std::size_t done = plane.size();
+      plane.resize(done + std::size_t(window.width) * std::size_t(last - first + 1));
+      buffer.insert(name, Imf::Slice::Make(Imf::FLOAT, plane.data() + done, band, sizeof(float),
+                                           sizeof(float) * window.width));
+    }
+    file.setFrameBuffer(buffer);
+    file.readPixels(int(first), last);
+  }
   return planes;
 }
 

@@ -48,6 +48,29 @@ TEST(HugeClaims, PngIsRefusedBeforeItsRowsAreAllocated) {
   EXPECT_LT(PeakResidentMb() - before, 256);
 }
 
+TEST(HugeClaims, ExrWithACompleteOffsetTableFailsOnItsFirstRows) {
+  const std::string path = kCorpus + "/exr/huge_claim_full_table.exr";
+  const long before = PeakResidentMb();
+  ColorImage color;
+  const std::string error = LoadColorImage(path, ExrColorOptions{}, color);
+  EXPECT_THAT(error, StartsWith(path + ": "));
+  EXPECT_LT(PeakResidentMb() - before, 256);
+}
+
+// The rows of a real image still arrive whole when they span several bands.
+TEST(HugeClaims, ExrTallerThanOneBandReadsEveryRow) {
+  const std::string path = kCorpus + "/good/tall.exr";
+  ColorImage color;
+  ASSERT_EQ(LoadColorImage(path, ExrColorOptions{/*linear=*/true, ""}, color), "");
+  ASSERT_EQ(color.width, 3);
+  ASSERT_EQ(color.height, 150);
+  for (int y = 0; y < color.height; ++y) {
+    // Row y holds y / 256 in every channel, for x = 0, 1, 2 alike.
+    const uint16_t level = uint16_t(y * 65535 / 256.0 + 0.5);
+    for (int x = 0; x < 3; ++x) ASSERT_EQ(color.pixels[std::size_t(y) * 3 + x].g, level) << y;
+  }
+}
+
 // Renaming a finished file over /dev/full would replace the device itself
 // with a regular file (root may do that); a device is written in place.
 TEST(AtomicFile, DeviceIsWrittenInPlaceAndStaysADevice) {
