@@ -155,6 +155,21 @@ def exr(width, height, channels, value, window=None, compression=0, tail_cut=Non
     return data if tail_cut is None else data[:len(data) - tail_cut]
 
 
+def huge_claim_with_offsets():
+    """60000 x 60000 ZIP-compressed RGB: a complete offset table (16 rows a
+    block) whose every entry points at one block of 10 bytes of garbage.
+    OpenEXR opens it; only reading the rows shows that the data is not there."""
+    side = 60000
+    header = exr(1, 1, [(c, HALF) for c in "RGB"], lambda n, x, y: 0.0,
+                 window=(0, 0, side - 1, side - 1), compression=3)
+    header = header[:header.index(b"screenWindowWidth")]
+    header += attribute("screenWindowWidth", "float", struct.pack("<f", 1)) + b"\0"
+    blocks = (side + 15) // 16
+    block_at = len(header) + 8 * blocks
+    return (header + struct.pack("<Q", block_at) * blocks +
+            struct.pack("<ii", 0, 10) + bytes(range(10)))
+
+
 def exr_ids(row, kind=FLOAT, name="IndexMA.X", tail_cut=None):
     """5 x 3 IDs, the size of the good colour images: `row` on top, then 1s."""
     return exr(5, 3, [(name, kind)], lambda n, x, y: row[x] if y == 0 else 1.0,
@@ -170,6 +185,9 @@ def exr_cases():
     save("good/color.exr", good)
     save("good/ids.exr", exr(5, 3, [("IndexMA.X", FLOAT), ("IndexOB.X", FLOAT)],
                              lambda n, x, y: float(x + y)))
+    # Taller than one band of the loader, away from the origin: row y holds y / 256.
+    save("good/tall.exr", exr(3, 150, [(c, FLOAT) for c in "RGB"], lambda n, x, y: y / 256,
+                              window=(5, -7, 7, 142)))
     save("exr/empty.exr", b"")
     save("exr/magic_only.exr", good[:4])
     save("exr/truncated_header.exr", good[:60])
@@ -181,6 +199,7 @@ def exr_cases():
     save("exr/empty_window.exr", exr(0, 0, rgb, colour, window=(5, 5, 4, 4)))
     save("exr/too_wide.exr", exr(1, 1, rgb, colour, window=(0, 0, 69999, 0)))
     save("exr/huge_claim.exr", exr(1, 1, rgb, colour, window=(0, 0, 59999, 59999)))
+    save("exr/huge_claim_full_table.exr", huge_claim_with_offsets())
     save("exr/no_rgb.exr", exr(5, 3, [("Z", FLOAT)], lambda n, x, y: 1.0))
     nan = float("nan")
     save("exr/ids_nan.exr", exr_ids([0.0, 1.0, nan, 2.0, 3.0]))

@@ -10,6 +10,7 @@ import re
 import resource
 import shlex
 import signal
+import struct
 import subprocess
 import sys
 import tempfile
@@ -72,6 +73,27 @@ def expand(args, work):
     return words, limit, copies
 
 
+def complete_pcx(path):
+    """Header, every run-length scanline, and the palette trailer exactly at
+    the end, as the writer lays them out."""
+    with open(path, "rb") as f:
+        data = f.read()
+    if len(data) < 128 + 769 or data[:4] != b"\x0a\x05\x01\x08":
+        return False
+    width, height = (struct.unpack("<HH", data[8:12])[0] + 1,
+                     struct.unpack("<HH", data[8:12])[1] + 1)
+    at = 128
+    for _ in range(height):
+        x = 0
+        while x < width and at < len(data):
+            count = data[at] & 0x3F if data[at] >= 0xC0 else 1
+            at += 2 if data[at] >= 0xC0 else 1
+            x += count
+        if x != width:
+            return False
+    return at == len(data) - 769 and data[at] == 0x0C
+
+
 def left_files(folder):
     found = []
     for root, _, files in os.walk(folder):
@@ -107,6 +129,8 @@ def run_case(selvo, case, corpus_files):
         left = left_files(work)
         if left != sorted(case["outputs"]):
             problems.append(f"left {left}, expected {sorted(case['outputs'])}")
+        problems += [f"{name} is not a complete PCX file" for name in left
+                     if name.endswith(".pcx") and not complete_pcx(os.path.join(work, name))]
         strays = [p for p in left_files(HERE) if p not in corpus_files]
         strays += [f"/dev/{n}" for n in os.listdir("/dev") if n.endswith(".partial")]
         if strays:
