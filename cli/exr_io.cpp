@@ -13,6 +13,7 @@
 #include <map>
 #include <stdexcept>
 
+#include "cli/printable.h"
 #include "core/renderer_config.h"
 
 namespace selvo {
@@ -35,7 +36,7 @@ bool EndsWith(const std::string& text, const std::string& suffix) {
 std::string Join(const std::vector<std::string>& names, std::size_t limit = 8) {
   std::string joined;
   for (std::size_t i = 0; i < names.size() && i < limit; ++i)
-    joined += (i ? ", " : "") + names[i];
+    joined += (i ? ", " : "") + Printable(names[i]);
   if (names.size() > limit) joined += ", ...";
   return joined;
 }
@@ -49,11 +50,6 @@ bool HasRgb(const std::vector<std::string>& names, const std::string& prefix) {
 ExrColorChannels RgbChannels(const std::vector<std::string>& names, const std::string& prefix) {
   return {prefix + "R", prefix + "G", prefix + "B",
           Contains(names, prefix + "A") ? prefix + "A" : ""};
-}
-
-std::string OneLine(std::string text) {
-  std::replace(text.begin(), text.end(), '\n', ' ');
-  return text;
 }
 
 struct ExrWindow {
@@ -133,7 +129,7 @@ std::string WithExrFile(const std::string& path, Read read) {
   } catch (const std::bad_alloc&) {
     return path + ": out of memory";
   } catch (const std::exception& e) {
-    return path + ": cannot read EXR (" + OneLine(e.what()) + ")";
+    return path + ": cannot read EXR (" + Printable(e.what()) + ")";
   }
 }
 
@@ -142,7 +138,7 @@ std::string WithExrFile(const std::string& path, Read read) {
 std::string FindColorChannels(const std::vector<std::string>& names,
                               const std::string& layer, ExrColorChannels& chosen) {
   if (!layer.empty()) {
-    if (!HasRgb(names, layer + ".")) return "no channels " + layer + ".R, .G, .B";
+    if (!HasRgb(names, layer + ".")) return "no channels " + Printable(layer) + ".R, .G, .B";
     chosen = RgbChannels(names, layer + ".");
     return "";
   }
@@ -173,7 +169,7 @@ std::string FindColorChannels(const std::vector<std::string>& names,
 std::string FindIdChannel(const std::vector<std::string>& names, int selector,
                           const std::string& requested, std::string& chosen) {
   if (!requested.empty()) {
-    if (!Contains(names, requested)) return "no channel \"" + requested + "\"";
+    if (!Contains(names, requested)) return "no channel \"" + Printable(requested) + "\"";
     chosen = requested;
     return "";
   }
@@ -263,7 +259,7 @@ std::string ReadExrIds(const std::string& path, int selector,
       char message[160];
       std::snprintf(message, sizeof message, "ID %g at pixel (%zu, %zu) %s", v,
                     p % window.width, p / window.width, fault);
-      return message + std::string(" (channel \"") + channel + "\")";
+      return message + std::string(" (channel \"") + Printable(channel) + "\")";
     }
     return "";
   });

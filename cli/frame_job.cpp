@@ -5,6 +5,7 @@
 #include "cli/image_frame.h"
 #include "cli/image_loader.h"
 #include "cli/png_io.h"
+#include "cli/printable.h"
 #include "host/demo/demo_scene.h"
 
 namespace selvo {
@@ -43,11 +44,11 @@ std::string DescribeFailure(const FrameResult& result, const RendererConfig& con
     case FrameStatus::kBadName: {
       const std::optional<std::string_view> name = OutputName(config);
       if (!name) return "the settings' output name has no terminating NUL";
-      return "output name \"" + std::string(*name) +
+      return "output name \"" + Printable(*name) +
              "\" gives no PCX file name of at most 255 characters";
     }
     case FrameStatus::kWriteFailed:
-      return result.pcxPath + ": cannot write PCX file";
+      return Printable(result.pcxPath) + ": cannot write PCX file";
     case FrameStatus::kNotRendered:
       return "out of memory for the frame's buffers";
     default:

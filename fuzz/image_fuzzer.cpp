@@ -16,7 +16,7 @@ using namespace selvo;
 void CheckError(const std::string& error, const std::string& path) {
   CHECK(error.compare(0, path.size() + 2, path + ": ") == 0);
   CHECK(error.size() > path.size() + 2);
-  CHECK(error.find('\n') == std::string::npos);
+  for (const char c : error) CHECK(static_cast<unsigned char>(c) >= 0x20 && c != 0x7F);
 }
 
 bool SizeFits(int width, int height, std::size_t count) {

@@ -13,6 +13,7 @@
 
 #include "cli/atomic_file.h"
 #include "cli/image_loader.h"
+#include "cli/printable.h"
 
 namespace selvo {
 namespace {
@@ -69,6 +70,17 @@ TEST(HugeClaims, ExrTallerThanOneBandReadsEveryRow) {
     const uint16_t level = uint16_t(y * 65535 / 256.0 + 0.5);
     for (int x = 0; x < 3; ++x) ASSERT_EQ(color.pixels[std::size_t(y) * 3 + x].g, level) << y;
   }
+}
+
+// Names from a file reach the error line escaped: a newline in an EXR
+// channel name or a settings block's output name must not break it, nor an
+// escape sequence reach the terminal.
+TEST(ErrorLines, ControlCharactersFromFilesAreEscaped) {
+  const std::string path = kCorpus + "/exr/control_characters_in_names.exr";
+  ColorImage color;
+  EXPECT_EQ(LoadColorImage(path, ExrColorOptions{}, color),
+            path + ": no colour channels (R, G, B) among \\x0DG, evil\\x0A\\x1B[31mR");
+  EXPECT_EQ(Printable("a\tb\x7F\xC3\xA9"), "a\\x09b\\x7F\xC3\xA9");  // UTF-8 stays
 }
 
 // Renaming a finished file over /dev/full would replace the device itself

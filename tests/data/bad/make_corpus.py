@@ -211,6 +211,8 @@ def exr_cases():
     save("exr/ids_half_huge.exr", exr_ids([0.0, 65504.0, 1.0, 2.0, 3.0], kind=HALF))
     save("exr/ids_truncated.exr", exr_ids([0.0, 1.0, 2.0, 3.0, 4.0], tail_cut=10))
     save("exr/ids_without_channel.exr", exr(5, 3, [("Y", FLOAT)], lambda n, x, y: 1.0))
+    save("exr/control_characters_in_names.exr",
+         exr(5, 3, [("evil\n\x1b[31mR", FLOAT), ("\rG", FLOAT)], lambda n, x, y: 0.5))
     save("exr/ids_two_channels.exr", exr(5, 3, [("a.IndexMA.X", FLOAT), ("b.IndexMA.X", FLOAT)],
                                          lambda n, x, y: 1.0))
 
@@ -239,6 +241,7 @@ def settings_cases():
     save("settings/version_top_bit.bin", settings_block(version=0x80000000))
     save("settings/name_without_nul.bin", settings_block(name=b"n" * 256))
     save("settings/name_248_before_dot.bin", settings_block(name=b"d" * 248 + b".pcx"))
+    save("settings/name_with_newline.bin", settings_block(name=b"\n\x1b[2J" + b"d" * 250))
     save("settings/object_channel.bin", settings_block(channel=1002))
 
 

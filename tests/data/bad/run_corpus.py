@@ -118,6 +118,8 @@ def run_case(selvo, case, corpus_files):
         if case["status"] != 0:
             if len(errors) != 1:
                 problems.append(f"{len(errors)} lines on stderr, expected one")
+            if any(ord(c) < 0x20 or ord(c) == 0x7F for c in done.stderr.rstrip("\n")):
+                problems.append("control characters on stderr")
             if case["message"] and case["message"] not in done.stderr:
                 problems.append(f"stderr lacks {case['message']!r}")
             for name, content in copies.items():
