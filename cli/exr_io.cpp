@@ -82,10 +82,10 @@ std::vector<std::string> ChannelNames(const Imf::Header& header) {
 
 using Planes = std::map<std::string, std::vector<float>>;
 
-// Rows read per band. A header of a few hundred bytes can claim 65535 x
-// 65535 pixels; read a band at a time, such a file fails on its first band
-// instead of first filling gigabytes of planes with zeros.
-constexpr int64_t kBandRows = 64;
+// Pixels read per band (1 MB of each plane). A header of a few hundred bytes
+// can claim 65535 x 65535 pixels; read a band at a time, such a file fails
+// on its first band instead of first filling gigabytes of planes with zeros.
+constexpr int64_t kBandPixels = 1 << 18;
 
 // Reads each named channel once, as FLOAT (a grey image names "Y" for all
 // three components, and a frame buffer holds one slice per name). Each plane
@@ -102,8 +102,9 @@ Planes ReadPlanes(Imf::InputFile& file, const ExrWindow& window,
     planes[name].reserve(std::size_t(window.width) * window.height);
   }
   const Imath::Box2i& box = window.box;
-  for (int64_t first = box.min.y; first <= box.max.y; first += kBandRows) {
-    const int last = int(std::min<int64_t>(first + kBandRows - 1, box.max.y));
+  const int64_t bandRows = std::max<int64_t>(1, kBandPixels / window.width);
+  for (int64_t first = box.min.y; first <= box.max.y; first += bandRows) {
+    const int last = int(std::min<int64_t>(first + bandRows - 1, box.max.y));
     const Imath::Box2i band(Imath::V2i(box.min.x, int(first)), Imath::V2i(box.max.x, last));
     Imf::FrameBuffer buffer;
     for (auto& [name, plane] : planes) {

@@ -14,6 +14,7 @@
 #include "cli/atomic_file.h"
 #include "cli/image_loader.h"
 #include "cli/printable.h"
+#include "tests/cli/test_files.h"
 
 namespace selvo {
 namespace {
@@ -58,17 +59,24 @@ TEST(HugeClaims, ExrWithACompleteOffsetTableFailsOnItsFirstRows) {
   EXPECT_LT(PeakResidentMb() - before, 256);
 }
 
-// The rows of a real image still arrive whole when they span several bands.
-TEST(HugeClaims, ExrTallerThanOneBandReadsEveryRow) {
-  const std::string path = kCorpus + "/good/tall.exr";
+// The rows of a real image still arrive whole and in place when they span
+// several bands: 4096 x 200 pixels, away from the origin, row y at y / 256.
+TEST(HugeClaims, ExrOfSeveralBandsReadsEveryRow) {
+  test::ScratchDir dir;
+  const int width = 4096, height = 200;
+  std::vector<float> rows(std::size_t(width) * height);
+  for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = float(i / width) / 256;
+  test::WriteExr(dir.Path("tall.exr"), width, height,
+                 {{"R", Imf::FLOAT, rows}, {"G", Imf::FLOAT, rows}, {"B", Imf::FLOAT, rows}},
+                 /*originX=*/5, /*originY=*/-7);
   ColorImage color;
-  ASSERT_EQ(LoadColorImage(path, ExrColorOptions{/*linear=*/true, ""}, color), "");
-  ASSERT_EQ(color.width, 3);
-  ASSERT_EQ(color.height, 150);
-  for (int y = 0; y < color.height; ++y) {
-    // Row y holds y / 256 in every channel, for x = 0, 1, 2 alike.
+  ASSERT_EQ(LoadColorImage(dir.Path("tall.exr"), ExrColorOptions{/*linear=*/true, ""}, color), "");
+  ASSERT_EQ(color.width, width);
+  ASSERT_EQ(color.height, height);
+  for (int y = 0; y < height; ++y) {
     const uint16_t level = uint16_t(y * 65535 / 256.0 + 0.5);
-    for (int x = 0; x < 3; ++x) ASSERT_EQ(color.pixels[std::size_t(y) * 3 + x].g, level) << y;
+    for (int x : {0, 1, width - 1})
+      ASSERT_EQ(color.pixels[std::size_t(y) * width + x].g, level) << x << ", " << y;
   }
 }
 
