@@ -119,10 +119,71 @@ Planes ReadPlanes(Imf::InputFile& file, const ExrWindow& window,
   return planes;
 }
 
+// Reads the attribute lists of an EXR file's headers: name, type name,
+// 32-bit size, value; an empty name ends a header. A multi-part file has
+// several headers, ended by an empty one.
+class HeaderWalker {
+ public:
+  explicit HeaderWalker(std::FILE* file) : file_(file) {
+    std::fseek(file, 0, SEEK_END);
+    size_ = std::ftell(file);
+    std::fseek(file, 4, SEEK_SET);  // past the magic number
+    uint8_t version[4] = {};
+    multiPart_ = std::fread(version, 1, 4, file) == 4 && (version[1] & 0x10) != 0;
+  }
+
+  // OpenEXR sets aside as many bytes as a size field claims before reading
+  // the value: 2 GB for a 300-byte file. "" or the attribute that claims
+  // more than the file holds; a header cut short is left to OpenEXR.
+  std::string FindOversizeAttribute() {
+    bool headerEmpty = true;
+    for (;;) {
+      std::string name, type;
+      if (!ReadName(name)) return "";
+      if (name.empty()) {  // the end of a header
+        if (!multiPart_ || headerEmpty) return "";
+        headerEmpty = true;
+        continue;
+      }
+      headerEmpty = false;
+      uint8_t size[4];
+      if (!ReadName(type) || std::fread(size, 1, 4, file_) != 4) return "";
+      const int32_t claimed = int32_t(size[0] | size[1] << 8 | size[2] << 16 | uint32_t(size[3]) << 24);
+      if (claimed > size_ - std::ftell(file_))
+        return "attribute \"" + Printable(name) + "\" claims " + std::to_string(claimed) +
+               " bytes, more than the file holds";
+      if (claimed < 0 || std::fseek(file_, claimed, SEEK_CUR) != 0) return "";
+    }
+  }
+
+ private:
+  bool ReadName(std::string& name) {
+    for (int c; (c = std::fgetc(file_)) != 0;) {
+      if (c == EOF || name.size() > 255) return false;
+      name += char(c);
+    }
+    return true;
+  }
+
+  std::FILE* file_;
+  long size_ = 0;
+  bool multiPart_ = false;
+};
+
+std::string FindOversizeAttribute(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return "";  // OpenEXR names the problem
+  const std::string problem = HeaderWalker(file).FindOversizeAttribute();
+  std::fclose(file);
+  return problem;
+}
+
 // Opens the file and runs `read` on it, turning OpenEXR's exceptions into
 // one-line errors that name the file.
 template <typename Read>
 std::string WithExrFile(const std::string& path, Read read) {
+  const std::string oversize = FindOversizeAttribute(path);
+  if (!oversize.empty()) return path + ": cannot read EXR (" + oversize + ")";
   try {
     Imf::InputFile file(path.c_str());
     const std::string problem = read(file);

@@ -59,6 +59,16 @@ TEST(HugeClaims, ExrWithACompleteOffsetTableFailsOnItsFirstRows) {
   EXPECT_LT(PeakResidentMb() - before, 256);
 }
 
+// OpenEXR sets aside what an attribute's size field claims before reading
+// it; a claim past the end of the file is refused before OpenEXR opens it.
+TEST(HugeClaims, ExrAttributeLargerThanTheFileIsRefused) {
+  const std::string path = kCorpus + "/exr/attribute_claims_2gb.exr";
+  IdImage ids;
+  EXPECT_EQ(LoadIdImage(path, kObjectSelector, "", ids),
+            path + ": cannot read EXR (attribute \"comments\" claims 2147483632 bytes, more "
+                   "than the file holds)");
+}
+
 // The rows of a real image still arrive whole and in place when they span
 // several bands: 4096 x 200 pixels, away from the origin, row y at y / 256.
 TEST(HugeClaims, ExrOfSeveralBandsReadsEveryRow) {

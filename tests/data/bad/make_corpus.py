@@ -191,6 +191,10 @@ def exr_cases():
     save("exr/truncated_pixels.exr", exr(5, 3, rgb, colour, tail_cut=20))
     save("exr/offset_past_end.exr", exr(5, 3, rgb, colour, first_offset=1 << 40))
     save("exr/offset_into_header.exr", exr(5, 3, rgb, colour, first_offset=8))
+    # An attribute that claims 2 GB in a file of 400 bytes.
+    magic_version = good[:8]
+    save("exr/attribute_claims_2gb.exr", magic_version + b"comments\0string\0" +
+         struct.pack("<i", 0x7FFFFFF0) + good[8:])
     save("exr/bad_version.exr", good[:4] + struct.pack("<i", 99) + good[8:])
     save("exr/unknown_compression.exr", exr(5, 3, rgb, colour, compression=42))
     save("exr/empty_window.exr", exr(0, 0, rgb, colour, window=(5, 5, 4, 4)))
