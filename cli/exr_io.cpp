@@ -52,6 +52,14 @@ ExrColorChannels RgbChannels(const std::vector<std::string>& names, const std::s
           Contains(names, prefix + "A") ? prefix + "A" : ""};
 }
 
+// The size of a data window, "" when it fits a frame.
+std::string CheckWindowSize(int64_t width, int64_t height) {
+  if (width > kMaxImageSide || height > kMaxImageSide)
+    return std::to_string(width) + " x " + std::to_string(height) +
+           " pixels is larger than 65535 in width or height";
+  return "";
+}
+
 struct ExrWindow {
   Imath::Box2i box;
   int width = 0;
@@ -65,9 +73,8 @@ std::string CheckWindow(const Imf::Header& header, ExrWindow& window) {
   const int64_t width = int64_t(window.box.max.x) - window.box.min.x + 1;
   const int64_t height = int64_t(window.box.max.y) - window.box.min.y + 1;
   if (width < 1 || height < 1) return "the data window is empty";
-  if (width > kMaxImageSide || height > kMaxImageSide)
-    return std::to_string(width) + " x " + std::to_string(height) +
-           " pixels is larger than 65535 in width or height";
+  const std::string tooLarge = CheckWindowSize(width, height);
+  if (!tooLarge.empty()) return tooLarge;
   window.width = int(width);
   window.height = int(height);
   return "";
@@ -119,12 +126,19 @@ Planes ReadPlanes(Imf::InputFile& file, const ExrWindow& window,
   return planes;
 }
 
-// Reads the attribute lists of an EXR file's headers: name, type name,
-// 32-bit size, value; an empty name ends a header. A multi-part file has
-// several headers, ended by an empty one.
-class HeaderWalker {
+int32_t ReadI32(const uint8_t* p) {
+  return int32_t(p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24);
+}
+
+// Walks the attribute lists of an EXR file's headers (name, type name,
+// 32-bit size, value; an empty name ends a header, and an empty header the
+// headers of a multi-part file) before OpenEXR reads them. OpenEXR sets aside
+// what a size field claims before reading the value, 2 GB for a 300-byte
+// file, and buffers for the data window's full width when it opens the file;
+// both claims are checked here first. A header cut short is left to OpenEXR.
+class HeaderClaims {
  public:
-  explicit HeaderWalker(std::FILE* file) : file_(file) {
+  explicit HeaderClaims(std::FILE* file) : file_(file) {
     std::fseek(file, 0, SEEK_END);
     size_ = std::ftell(file);
     std::fseek(file, 4, SEEK_SET);  // past the magic number
@@ -132,10 +146,8 @@ class HeaderWalker {
     multiPart_ = std::fread(version, 1, 4, file) == 4 && (version[1] & 0x10) != 0;
   }
 
-  // OpenEXR sets aside as many bytes as a size field claims before reading
-  // the value: 2 GB for a 300-byte file. "" or the attribute that claims
-  // more than the file holds; a header cut short is left to OpenEXR.
-  std::string FindOversizeAttribute() {
+  // "" or the first claim the file cannot back.
+  std::string Check() {
     bool headerEmpty = true;
     for (;;) {
       std::string name, type;
@@ -148,11 +160,21 @@ class HeaderWalker {
       headerEmpty = false;
       uint8_t size[4];
       if (!ReadName(type) || std::fread(size, 1, 4, file_) != 4) return "";
-      const int32_t claimed = int32_t(size[0] | size[1] << 8 | size[2] << 16 | uint32_t(size[3]) << 24);
+      const int32_t claimed = ReadI32(size);
       if (claimed > size_ - std::ftell(file_))
-        return "attribute \"" + Printable(name) + "\" claims " + std::to_string(claimed) +
-               " bytes, more than the file holds";
-      if (claimed < 0 || std::fseek(file_, claimed, SEEK_CUR) != 0) return "";
+        return "cannot read EXR (attribute \"" + Printable(name) + "\" claims " +
+               std::to_string(claimed) + " bytes, more than the file holds)";
+      if (claimed < 0) return "";
+      if (name == "dataWindow" && type == "box2i" && claimed == 16) {
+        uint8_t box[16];
+        if (std::fread(box, 1, 16, file_) != 16) return "";
+        const std::string problem =
+            CheckWindowSize(int64_t(ReadI32(box + 8)) - ReadI32(box) + 1,
+                            int64_t(ReadI32(box + 12)) - ReadI32(box + 4) + 1);
+        if (!problem.empty()) return problem;
+      } else if (std::fseek(file_, claimed, SEEK_CUR) != 0) {
+        return "";
+      }
     }
   }
 
@@ -170,10 +192,10 @@ class HeaderWalker {
   bool multiPart_ = false;
 };
 
-std::string FindOversizeAttribute(const std::string& path) {
+std::string CheckHeaderClaims(const std::string& path) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) return "";  // OpenEXR names the problem
-  const std::string problem = HeaderWalker(file).FindOversizeAttribute();
+  const std::string problem = HeaderClaims(file).Check();
   std::fclose(file);
   return problem;
 }
@@ -182,8 +204,8 @@ std::string FindOversizeAttribute(const std::string& path) {
 // one-line errors that name the file.
 template <typename Read>
 std::string WithExrFile(const std::string& path, Read read) {
-  const std::string oversize = FindOversizeAttribute(path);
-  if (!oversize.empty()) return path + ": cannot read EXR (" + oversize + ")";
+  const std::string claim = CheckHeaderClaims(path);
+  if (!claim.empty()) return path + ": " + claim;
   try {
     Imf::InputFile file(path.c_str());
     const std::string problem = read(file);
