@@ -10,7 +10,7 @@ namespace {
 constexpr DWORD kAppearTimeoutMs = 15000;
 
 struct CaptureJob {
-  const char* title;
+  const char* title = nullptr;
   std::string path;
   bool written = false;
   std::string error;
@@ -24,6 +24,7 @@ DWORD WINAPI CaptureThread(void* parameter) {
     job.error = std::string("no window \"") + job.title + "\" appeared";
     return 0;
   }
+  WaitUntilSettled(dialog);
   RepaintAndWait(dialog);
   WindowPixels pixels;
   if (!CaptureWindow(dialog, pixels)) job.error = "cannot copy the dialog's pixels";
@@ -43,7 +44,9 @@ bool ScreenshotDialog(ImageFilter& filter, const std::string& dialog, const std:
     error = "unknown dialog \"" + dialog + "\" (setup or about)";
     return false;
   }
-  CaptureJob job{setup ? "Selvo Palette Renderer Control" : "About Selvo Filter", path};
+  CaptureJob job;
+  job.title = setup ? "Selvo Palette Renderer Control" : "About Selvo Filter";
+  job.path = path;
   HANDLE thread = CreateThread(nullptr, 0, CaptureThread, &job, 0, nullptr);
   if (thread == nullptr) {
     error = "cannot start the capture thread";

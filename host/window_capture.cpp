@@ -61,6 +61,19 @@ HWND WaitForWindow(const char* title, DWORD timeoutMs) {
   }
 }
 
+void WaitUntilSettled(HWND window) {
+  // The first showing goes through the display driver asynchronously; no
+  // message tells when it is over, so wait for a quiet spell.
+  constexpr int kQuietPolls = 10;
+  const DWORD start = GetTickCount();
+  for (int quiet = 0; quiet < kQuietPolls && GetTickCount() - start < 5000;) {
+    Sleep(kPollMs);
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
+    quiet = NeedsPaint(window) ? 0 : quiet + 1;
+  }
+}
+
 void RepaintAndWait(HWND window) {
   RedrawWindow(window, nullptr, nullptr,
                RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);

@@ -13,6 +13,10 @@
 // `timeoutMs`; null when none appeared.
 HWND WaitForWindow(const char* title, DWORD timeoutMs);
 
+// Waits until a window that has just appeared has been shown, mapped and
+// painted, so that no late repaint of its first showing is still to come.
+void WaitUntilSettled(HWND window);
+
 // Repaints the window and its children and returns once the painting has
 // been done by the window's own thread.
 void RepaintAndWait(HWND window);

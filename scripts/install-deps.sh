@@ -6,6 +6,7 @@ packages=(
   build-essential cmake pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-pil
+  xvfb xauth  # the dialog tests run on a virtual X display
 )
 
 missing=()

@@ -24,6 +24,7 @@ DWORD WINAPI ScriptThread(void* parameter) {
   auto& job = *static_cast<ScriptJob*>(parameter);
   HWND dialog = WaitForWindow(job.title, kAppearTimeoutMs);
   if (dialog == nullptr) ReportFailure(__FILE__, __LINE__, std::string("no ") + job.title);
+  else WaitUntilSettled(dialog);
   (*job.script)(dialog);
   if (dialog != nullptr && IsWindow(dialog)) PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
   return 0;
