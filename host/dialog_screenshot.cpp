@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "host/host_window.h"
 #include "host/sdk/image_filter.h"
 #include "host/window_capture.h"
 
@@ -52,8 +53,9 @@ bool ScreenshotDialog(ImageFilter& filter, const std::string& dialog, const std:
     error = "cannot start the capture thread";
     return false;
   }
-  if (setup) filter.ShowSetupDialog(nullptr);
-  else filter.ShowAboutBox(nullptr);
+  HostWindow host;  // the dialog centres itself on it
+  if (setup) filter.ShowSetupDialog(host.Handle());
+  else filter.ShowAboutBox(host.Handle());
   WaitForSingleObject(thread, INFINITE);
   CloseHandle(thread);
   error = job.error;

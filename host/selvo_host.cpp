@@ -14,6 +14,7 @@
 
 #include "host/demo_frame.h"
 #include "host/dialog_screenshot.h"
+#include "host/host_window.h"
 #include "host/loaded_module.h"
 #include "host/progress_window.h"
 #include "host/sdk/class_desc.h"
@@ -243,7 +244,8 @@ int Setup(ImageFilter& filter, const std::string& settings) {
   if (GetFileAttributesA(settings.c_str()) != INVALID_FILE_ATTRIBUTES) {
     if (int failed = LoadSettings(filter, settings)) return failed;
   }
-  const BOOL confirmed = filter.ShowSetupDialog(nullptr);
+  HostWindow host;
+  const BOOL confirmed = filter.ShowSetupDialog(host.Handle());
   std::printf("ShowSetupDialog: %d\n", confirmed);
   if (!confirmed) return 0;
   std::vector<char> block(filter.GetConfigSize());
@@ -278,7 +280,8 @@ int Run(const std::string& command, const Arguments& arguments) {
   if (command == "render") return Render(*filter, arguments);
   if (command == "setup") return Setup(*filter, arguments.settings);
   if (command == "screenshot") return Screenshot(*filter, arguments);
-  std::printf("ShowAboutBox: %d\n", filter->ShowAboutBox(nullptr));
+  HostWindow host;
+  std::printf("ShowAboutBox: %d\n", filter->ShowAboutBox(host.Handle()));
   return 0;
 }
 

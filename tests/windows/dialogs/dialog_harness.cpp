@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <iomanip>
 
+#include "host/host_window.h"
 #include "host/sdk/class_desc.h"
 
 namespace {
@@ -91,11 +92,17 @@ selvo::RendererConfig FilterSession::Settings() {
 }
 
 int FilterSession::RunSetup(const std::function<void(HWND)>& script) {
-  return RunWithScript(kSetupTitle, script, [this] { return int(filter_->ShowSetupDialog(nullptr)); });
+  return RunWithScript(kSetupTitle, script, [this] {
+    HostWindow host;
+    return int(filter_->ShowSetupDialog(host.Handle()));
+  });
 }
 
 int FilterSession::RunAbout(const std::function<void(HWND)>& script) {
-  return RunWithScript(kAboutTitle, script, [this] { return filter_->ShowAboutBox(nullptr); });
+  return RunWithScript(kAboutTitle, script, [this] {
+    HostWindow host;
+    return filter_->ShowAboutBox(host.Handle());
+  });
 }
 
 std::string ItemText(HWND dialog, int id) {
