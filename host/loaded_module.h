@@ -4,9 +4,11 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 #include "host/sdk/class_desc.h"
+#include "host/sdk/image_filter.h"
 
 class LoadedModule {
  public:
@@ -31,3 +33,15 @@ class LoadedModule {
   ClassDesc* (*classDesc_)(unsigned) = nullptr;
   ULONG (*version_)() = nullptr;
 };
+
+// A filter object the host owns; destroyed through its virtual destructor,
+// which frees it inside the module that made it.
+struct FilterDeleter {
+  void operator()(ImageFilter* filter) const { delete filter; }
+};
+using FilterPtr = std::unique_ptr<ImageFilter, FilterDeleter>;
+
+// A new filter of an image-filter class; null when the module made none.
+inline FilterPtr CreateFilter(ClassDesc& descriptor) {
+  return FilterPtr(static_cast<ImageFilter*>(descriptor.Create(FALSE)));
+}

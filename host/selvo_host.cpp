@@ -3,6 +3,8 @@
 // the host would: identification, settings, rendering a frame, dialogs.
 #include <windows.h>
 
+#include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -48,13 +50,16 @@ struct Arguments {
 
 bool ParseInt(const char* text, int& value) {
   char* end = nullptr;
-  const long parsed = std::strtol(text, &end, 10);
-  if (end == text || *end != '\0' || parsed < INT_MIN || parsed > INT_MAX) return false;
+  errno = 0;
+  const long long parsed = std::strtoll(text, &end, 10);
+  if (end == text || *end != '\0' || errno == ERANGE || parsed < INT_MIN ||
+      parsed > INT_MAX)
+    return false;
   value = int(parsed);
   return true;
 }
 
-bool Parse(int argc, char** argv, Arguments& arguments) {
+bool Parse(int argc, char** argv, const std::string& command, Arguments& arguments) {
   if (argc < 3) return false;
   arguments.module = argv[2];
   for (int i = 3; i < argc; ++i) {
@@ -73,6 +78,8 @@ bool Parse(int argc, char** argv, Arguments& arguments) {
       return false;
     }
   }
+  if (command == "render") return arguments.demo && arguments.hasFrame;
+  if (command == "setup") return !arguments.settings.empty();
   return true;
 }
 
@@ -84,15 +91,6 @@ ClassDesc* FindFilterClass(const LoadedModule& module) {
       return descriptor;
   }
   return nullptr;
-}
-
-struct FilterDeleter {
-  void operator()(ImageFilter* filter) const { delete filter; }
-};
-using FilterPtr = std::unique_ptr<ImageFilter, FilterDeleter>;
-
-FilterPtr CreateFilter(ClassDesc& descriptor) {
-  return FilterPtr(static_cast<ImageFilter*>(descriptor.Create(FALSE)));
 }
 
 bool ReadFile(const std::string& path, std::vector<char>& bytes) {
@@ -199,12 +197,10 @@ int Info(const LoadedModule& module, const std::string& path) {
 }
 
 int Render(ImageFilter& filter, const Arguments& arguments) {
-  if (!arguments.demo || !arguments.hasFrame) return kExitUsage;
   if (arguments.settings.empty()) {
     // The demo settings come to the filter the way stored settings do.
-    const std::vector<uint8_t> block = DemoSettingsBlock();
-    if (block.size() != filter.GetConfigSize() ||
-        !filter.LoadConfig(const_cast<uint8_t*>(block.data())))
+    std::vector<uint8_t> block = DemoSettingsBlock();
+    if (block.size() != filter.GetConfigSize() || !filter.LoadConfig(block.data()))
       return Fail("demo", "the filter refused the demo settings");
   } else if (int failed = LoadSettings(filter, arguments.settings)) {
     return failed;
@@ -234,7 +230,6 @@ int Render(ImageFilter& filter, const Arguments& arguments) {
 }
 
 int Setup(ImageFilter& filter, const std::string& settings) {
-  if (settings.empty()) return kExitUsage;
   // A missing file starts from the filter's defaults.
   if (GetFileAttributesA(settings.c_str()) != INVALID_FILE_ATTRIBUTES) {
     if (int failed = LoadSettings(filter, settings)) return failed;
@@ -271,11 +266,9 @@ int main(int argc, char** argv) {
   const std::string command = argc > 1 ? argv[1] : "";
   const bool known = command == "info" || command == "render" || command == "setup" ||
                      command == "about";
-  if (!known || !Parse(argc, argv, arguments)) {
+  if (!known || !Parse(argc, argv, command, arguments)) {
     std::fputs(kUsage, stderr);
     return kExitUsage;
   }
-  const int status = Run(command, arguments);
-  if (status == kExitUsage) std::fputs(kUsage, stderr);
-  return status;
+  return Run(command, arguments);
 }

@@ -54,7 +54,7 @@ TEST_F(ModuleTest, StringsShareOneBuffer) {
   EXPECT_EQ(className, category);
   EXPECT_STREQ("Image Filter", className);
 
-  wintest::FilterPtr filter(static_cast<ImageFilter*>(descriptor.Create(FALSE)));
+  FilterPtr filter = CreateFilter(descriptor);
   ASSERT_NE(nullptr, filter);
   EXPECT_EQ(className, filter->GetDescription());
   EXPECT_STREQ("Selvo Palette Renderer", className);

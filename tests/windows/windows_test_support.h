@@ -57,11 +57,6 @@ inline void PutRange(Block& block, int id, uint8_t from, uint8_t to, uint8_t dit
   block[kRangesAt + 3 * id + 2] = dither;
 }
 
-struct FilterDeleter {
-  void operator()(ImageFilter* filter) const { delete filter; }
-};
-using FilterPtr = std::unique_ptr<ImageFilter, FilterDeleter>;
-
 // Loads the module and creates a filter through its descriptor, as a host.
 struct LoadedFilter {
   LoadedModule module;
@@ -72,7 +67,7 @@ struct LoadedFilter {
     if (!module.Load(ModulePath(), error)) return false;
     ClassDesc* descriptor = module.LibClassDesc(0);
     if (descriptor == nullptr) return false;
-    filter.reset(static_cast<ImageFilter*>(descriptor->Create(FALSE)));
+    filter = CreateFilter(*descriptor);
     return filter != nullptr;
   }
 
