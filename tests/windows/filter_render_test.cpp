@@ -19,8 +19,8 @@ const std::map<int, std::array<int, 3>> kDefaultEntries = {
     {224, {255, 0, 0}}, {255, {255, 255, 255}}};
 
 // A frame the host owns, with distinct colours and alphas per pixel.
-struct HostFrame {
-  HostFrame(int width, int height) : bitmap(WORD(width), WORD(height)) {
+struct TestFrame {
+  TestFrame(int width, int height) : bitmap(WORD(width), WORD(height)) {
     for (int y = 0; y < height; ++y)
       for (int x = 0; x < width; ++x)
         Pixel(x, y) = BMM_Color_64{WORD(1000 * x + 7), WORD(2000 * y + 3),
@@ -57,7 +57,7 @@ class FilterRenderTest : public ::testing::Test {
   void TearDown() override { DeleteFileA(pcxFor7.c_str()); }
 
   // Hands over the settings and the frame (as frame 7) and renders it.
-  BOOL Render(HostFrame& frame, ProgressWindow& progress) {
+  BOOL Render(TestFrame& frame, ProgressWindow& progress) {
     EXPECT_TRUE(filter().LoadConfig(settings.data()));
     frame.info.frameNumber = 7;
     filter().SetSource(&frame.bitmap);
@@ -91,7 +91,7 @@ void SetSingleEntryRanges(Block& settings) {
 
 TEST_F(FilterRenderTest, MaterialIdsAreBytesAndColoursAreWrittenBack) {
   SetSingleEntryRanges(settings);
-  HostFrame frame(5, 3);
+  TestFrame frame(5, 3);
   frame.SetIds<BYTE>(kMaterialEffectsIdChannel, {0, 1, 2, 3, 17,  //
                                                  3, 2, 1, 0, 255,  //
                                                  1, 1, 1, 1, 1});
@@ -119,7 +119,7 @@ TEST_F(FilterRenderTest, MaterialIdsAreBytesAndColoursAreWrittenBack) {
 TEST_F(FilterRenderTest, ObjectIdsAreSixteenBitAndLargeOnesUseIdZero) {
   SetSingleEntryRanges(settings);
   wintest::PutU32(settings, wintest::kSourceAt, 1002);
-  HostFrame frame(5, 3);
+  TestFrame frame(5, 3);
   // A byte channel that would give other indices, to catch the wrong one.
   frame.SetIds<BYTE>(kMaterialEffectsIdChannel, std::vector<BYTE>(15, 3));
   frame.SetIds<WORD>(kObjectIdChannel, {0x0101, 3, 0x0203, 1, 2,  //
@@ -137,7 +137,7 @@ TEST_F(FilterRenderTest, ObjectIdsAreSixteenBitAndLargeOnesUseIdZero) {
 // with the values the mapping rules give by hand.
 TEST_F(FilterRenderTest, MapsGreyLevelsAsTheRulesSay) {
   const std::vector<WORD> levels = {0, 10000, 20000, 30000, 40000, 50000, 65535};
-  HostFrame frame(7, 4);
+  TestFrame frame(7, 4);
   for (int y = 0; y < 4; ++y)
     for (int x = 0; x < 7; ++x)
       frame.Pixel(x, y) = BMM_Color_64{levels[x], levels[x], levels[x], 0};
@@ -159,7 +159,7 @@ TEST_F(FilterRenderTest, MapsGreyLevelsAsTheRulesSay) {
 
 TEST_F(FilterRenderTest, NearestColourPrefersTheLowerIndexOnATie) {
   const std::vector<WORD> levels = {16384, 16385, 49024, 49025, 65535};
-  HostFrame frame(5, 1);
+  TestFrame frame(5, 1);
   for (int x = 0; x < 5; ++x)
     frame.Pixel(x, 0) = BMM_Color_64{levels[x], levels[x], levels[x], 0};
   frame.SetIds<BYTE>(kMaterialEffectsIdChannel, {0, 0, 0, 0, 0});
@@ -174,7 +174,7 @@ TEST_F(FilterRenderTest, NearestColourPrefersTheLowerIndexOnATie) {
 }
 
 TEST_F(FilterRenderTest, ReportsEveryRowAndAsksForAbortEachTime) {
-  HostFrame frame(4, 3);
+  TestFrame frame(4, 3);
   frame.SetIds<BYTE>(kMaterialEffectsIdChannel, std::vector<BYTE>(12, 0));
   ProgressWindow progress;
   EXPECT_TRUE(Render(frame, progress));
@@ -187,7 +187,7 @@ TEST_F(FilterRenderTest, ReportsEveryRowAndAsksForAbortEachTime) {
 }
 
 TEST_F(FilterRenderTest, AbortAtTheFirstQueryLeavesTheFrameAndWritesNothing) {
-  HostFrame frame(4, 3);
+  TestFrame frame(4, 3);
   frame.SetIds<BYTE>(kMaterialEffectsIdChannel, std::vector<BYTE>(12, 0));
   ProgressWindow progress(1);
   EXPECT_TRUE(Render(frame, progress));
@@ -199,7 +199,7 @@ TEST_F(FilterRenderTest, AbortAtTheFirstQueryLeavesTheFrameAndWritesNothing) {
 }
 
 TEST_F(FilterRenderTest, AbortLaterKeepsTheRowsAlreadyDone) {
-  HostFrame frame(4, 3);
+  TestFrame frame(4, 3);
   frame.SetIds<BYTE>(kMaterialEffectsIdChannel, std::vector<BYTE>(12, 0));
   ProgressWindow progress(3);
   EXPECT_TRUE(Render(frame, progress));
@@ -218,7 +218,7 @@ TEST_F(FilterRenderTest, NothingToRenderLeavesTheFrameAlone) {
 
   // A frame without the channel the settings ask for.
   wintest::PutU32(settings, wintest::kSourceAt, 1002);
-  HostFrame frame(4, 3);
+  TestFrame frame(4, 3);
   frame.SetIds<BYTE>(kMaterialEffectsIdChannel, std::vector<BYTE>(12, 0));
   EXPECT_TRUE(Render(frame, progress));
   for (int y = 0; y < 3; ++y) EXPECT_TRUE(frame.Unchanged(y));
@@ -232,7 +232,7 @@ TEST_F(FilterRenderTest, NothingToRenderLeavesTheFrameAlone) {
 }
 
 TEST_F(FilterRenderTest, FileNameCarriesTheFrameNumber) {
-  HostFrame frame(2, 2);
+  TestFrame frame(2, 2);
   frame.SetIds<BYTE>(kMaterialEffectsIdChannel, std::vector<BYTE>(4, 0));
   ProgressWindow progress;
   ASSERT_TRUE(filter().LoadConfig(settings.data()));
@@ -253,7 +253,7 @@ TEST_F(FilterRenderTest, FileNameCarriesTheFrameNumber) {
 
 TEST_F(FilterRenderTest, UncreatableFileStillPalettizesTheFrame) {
   wintest::PutName(settings, "no-such-folder\\frame.pcx");
-  HostFrame frame(3, 2);
+  TestFrame frame(3, 2);
   frame.SetIds<BYTE>(kMaterialEffectsIdChannel, std::vector<BYTE>(6, 0));
   ProgressWindow progress;
   EXPECT_TRUE(Render(frame, progress));
