@@ -21,6 +21,7 @@ class LoadedModule {
   // one of the four exports.
   bool Load(const std::string& path, std::string& error);
 
+  // The exports; call them only after a successful Load.
   const char* LibDescription() const { return description_(); }
   int LibNumberClasses() const { return numberClasses_(); }
   ClassDesc* LibClassDesc(unsigned index) const { return classDesc_(index); }
