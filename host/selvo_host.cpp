@@ -59,7 +59,7 @@ bool ParseInt(const char* text, int& value) {
   return true;
 }
 
-bool Parse(int argc, char** argv, const std::string& command, Arguments& arguments) {
+bool Parse(int argc, char** argv, Arguments& arguments) {
   if (argc < 3) return false;
   arguments.module = argv[2];
   for (int i = 3; i < argc; ++i) {
@@ -78,8 +78,6 @@ bool Parse(int argc, char** argv, const std::string& command, Arguments& argumen
       return false;
     }
   }
-  if (command == "render") return arguments.demo && arguments.hasFrame;
-  if (command == "setup") return !arguments.settings.empty();
   return true;
 }
 
@@ -197,6 +195,7 @@ int Info(const LoadedModule& module, const std::string& path) {
 }
 
 int Render(ImageFilter& filter, const Arguments& arguments) {
+  if (!arguments.demo || !arguments.hasFrame) return kExitUsage;
   if (arguments.settings.empty()) {
     // The demo settings come to the filter the way stored settings do.
     std::vector<uint8_t> block = DemoSettingsBlock();
@@ -230,6 +229,7 @@ int Render(ImageFilter& filter, const Arguments& arguments) {
 }
 
 int Setup(ImageFilter& filter, const std::string& settings) {
+  if (settings.empty()) return kExitUsage;
   // A missing file starts from the filter's defaults.
   if (GetFileAttributesA(settings.c_str()) != INVALID_FILE_ATTRIBUTES) {
     if (int failed = LoadSettings(filter, settings)) return failed;
@@ -266,9 +266,11 @@ int main(int argc, char** argv) {
   const std::string command = argc > 1 ? argv[1] : "";
   const bool known = command == "info" || command == "render" || command == "setup" ||
                      command == "about";
-  if (!known || !Parse(argc, argv, command, arguments)) {
+  if (!known || !Parse(argc, argv, arguments)) {
     std::fputs(kUsage, stderr);
     return kExitUsage;
   }
-  return Run(command, arguments);
+  const int status = Run(command, arguments);
+  if (status == kExitUsage) std::fputs(kUsage, stderr);
+  return status;
 }
