@@ -1,8 +1,8 @@
 # The Windows products (stand-in SDK, Selvo.flt, selvo-host.exe) are cross
 # builds of this same source tree with mingw-w64, run from the native build:
 # i686 is the deliverable module, x86_64 is what runs under wine64 here.
-find_program(SELVO_MINGW_I686 i686-w64-mingw32-g++)
-find_program(SELVO_MINGW_X86_64 x86_64-w64-mingw32-g++)
+find_program(SELVO_MINGW_I686 i686-w64-mingw32-g++-posix)
+find_program(SELVO_MINGW_X86_64 x86_64-w64-mingw32-g++-posix)
 if(SELVO_MINGW_I686 AND SELVO_MINGW_X86_64)
   set(_selvo_mingw_found ON)
 else()

@@ -4,9 +4,11 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 #include "host/sdk/class_desc.h"
+#include "host/sdk/image_filter.h"
 
 class LoadedModule {
  public:
@@ -19,6 +21,7 @@ class LoadedModule {
   // one of the four exports.
   bool Load(const std::string& path, std::string& error);
 
+  // The exports; call them only after a successful Load.
   const char* LibDescription() const { return description_(); }
   int LibNumberClasses() const { return numberClasses_(); }
   ClassDesc* LibClassDesc(unsigned index) const { return classDesc_(index); }
@@ -31,3 +34,15 @@ class LoadedModule {
   ClassDesc* (*classDesc_)(unsigned) = nullptr;
   ULONG (*version_)() = nullptr;
 };
+
+// A filter object the host owns; destroyed through its virtual destructor,
+// which frees it inside the module that made it.
+struct FilterDeleter {
+  void operator()(ImageFilter* filter) const { delete filter; }
+};
+using FilterPtr = std::unique_ptr<ImageFilter, FilterDeleter>;
+
+// A new filter of an image-filter class; null when the module made none.
+inline FilterPtr CreateFilter(ClassDesc& descriptor) {
+  return FilterPtr(static_cast<ImageFilter*>(descriptor.Create(FALSE)));
+}

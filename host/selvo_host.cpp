@@ -3,6 +3,8 @@
 // the host would: identification, settings, rendering a frame, dialogs.
 #include <windows.h>
 
+#include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -52,8 +54,11 @@ struct Arguments {
 
 bool ParseInt(const char* text, int& value) {
   char* end = nullptr;
-  const long parsed = std::strtol(text, &end, 10);
-  if (end == text || *end != '\0' || parsed < INT_MIN || parsed > INT_MAX) return false;
+  errno = 0;
+  const long long parsed = std::strtoll(text, &end, 10);
+  if (end == text || *end != '\0' || errno == ERANGE || parsed < INT_MIN ||
+      parsed > INT_MAX)
+    return false;
   value = int(parsed);
   return true;
 }
@@ -89,15 +94,6 @@ ClassDesc* FindFilterClass(const LoadedModule& module) {
       return descriptor;
   }
   return nullptr;
-}
-
-struct FilterDeleter {
-  void operator()(ImageFilter* filter) const { delete filter; }
-};
-using FilterPtr = std::unique_ptr<ImageFilter, FilterDeleter>;
-
-FilterPtr CreateFilter(ClassDesc& descriptor) {
-  return FilterPtr(static_cast<ImageFilter*>(descriptor.Create(FALSE)));
 }
 
 bool ReadFile(const std::string& path, std::vector<char>& bytes) {
@@ -207,9 +203,8 @@ int Render(ImageFilter& filter, const Arguments& arguments) {
   if (!arguments.demo || !arguments.hasFrame) return kExitUsage;
   if (arguments.settings.empty()) {
     // The demo settings come to the filter the way stored settings do.
-    const std::vector<uint8_t> block = DemoSettingsBlock();
-    if (block.size() != filter.GetConfigSize() ||
-        !filter.LoadConfig(const_cast<uint8_t*>(block.data())))
+    std::vector<uint8_t> block = DemoSettingsBlock();
+    if (block.size() != filter.GetConfigSize() || !filter.LoadConfig(block.data()))
       return Fail("demo", "the filter refused the demo settings");
   } else if (int failed = LoadSettings(filter, arguments.settings)) {
     return failed;

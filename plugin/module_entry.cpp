@@ -2,7 +2,6 @@
 // name (see selvo.def).
 #include <windows.h>
 
-#include "host/sdk/class_desc.h"
 #include "plugin/class_desc.h"
 #include "plugin/module.h"
 #include "res/resource.h"
