@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <commdlg.h>
 
+#include <cstddef>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -35,7 +36,9 @@ struct PcxFilter {
 
 // The record in its version-4 form, without the later extension fields; the
 // platform's constant gives that size on either target.
-static_assert(OPENFILENAME_SIZE_VERSION_400A == (sizeof(void*) == 4 ? 76 : 136),
+// (The constant itself is no constant expression; this is its definition.)
+static_assert(offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR) ==
+                  (sizeof(void*) == 4 ? 76 : 136),
               "the version-4 OPENFILENAME record is 76 bytes on 32-bit Windows");
 OPENFILENAMEA ChooserRecord(HWND dialog, PcxFilter& filter, DWORD filterIndex,
                             char (&name)[selvo::kNameSize], const char* title, DWORD flags) {
