@@ -1,10 +1,10 @@
 #include "host/sdk/custom_controls.h"
 
 #include <climits>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <string>
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;  // this library's own module
 
@@ -73,7 +73,7 @@ class Spinner final : public ISpinnerControl {
     GetWindowTextA(edit_, text, sizeof text);
     int typed = 0;
     if (ParseInteger(text, typed)) value_ = Clamp(typed);
-    if (std::strcmp(text, FormattedValue().text) != 0) ShowValue();
+    if (FormattedValue() != text) ShowValue();
   }
 
   void AddRef() { ++references_; }
@@ -141,17 +141,10 @@ class Spinner final : public ISpinnerControl {
     return value < minimum_ ? minimum_ : value > maximum_ ? maximum_ : value;
   }
 
-  struct Formatted {
-    char text[16];
-  };
-  Formatted FormattedValue() const {
-    Formatted f;
-    std::snprintf(f.text, sizeof f.text, "%d", value_);
-    return f;
-  }
+  std::string FormattedValue() const { return std::to_string(value_); }
 
   void ShowValue() {
-    if (edit_ != nullptr) SetWindowTextA(edit_, FormattedValue().text);
+    if (edit_ != nullptr) SetWindowTextA(edit_, FormattedValue().c_str());
   }
 
   void Unlink() {
