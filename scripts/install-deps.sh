@@ -6,6 +6,7 @@ packages=(
   build-essential cmake pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-pil
+  libpng-dev libopenexr-dev
   # Windows module: mingw-w64 cross builds (GoogleTest from its Debian
   # sources), wine64 to run the x86_64 build, Xvfb for dialogs. Recommends
   # stay off: wine64 recommends wine32, which cannot run here.

@@ -28,7 +28,8 @@ struct Ball {
 };
 
 // Farthest first, so nearer balls are drawn over them.
-constexpr Ball kBalls[] = {
+constexpr int kBallCount = 3;
+constexpr Ball kBalls[kBallCount] = {
     {260, 2150, 2700, 900, 30, {60000, 46000, 9000}, 4, 2},
     {330, 2380, 500, 1300, 11, {12000, 52000, 16000}, 3, 3},
     {420, 2760, 700, 2400, 0, {58000, 9000, 7000}, 2, 2},
@@ -63,7 +64,7 @@ i64 Clamp(i64 v, i64 lo, i64 hi) { return v < lo ? lo : (v > hi ? hi : v); }
 i64 Modulo(i64 a, i64 m) { return ((a % m) + m) % m; }
 
 // 0 at the start of the loop, 1024 half-way, 0 again at its end.
-i64 Triangle(int frame, int period) {
+i64 Triangle(i64 frame, int period) {
   const i64 p = Modulo(frame, period);
   const i64 half = period / 2;
   return (p <= half ? p : period - p) * kOne / half;
@@ -77,7 +78,7 @@ i64 BounceHeight(const Ball& ball, int frame) {
 }
 
 i64 BallCenterX(const Ball& ball, int frame) {
-  return ball.baseX + ball.travel * Triangle(frame + ball.phase, kDemoLoopFrames) / kOne;
+  return ball.baseX + ball.travel * Triangle(i64(frame) + ball.phase, kDemoLoopFrames) / kOne;
 }
 
 Rgb Scale(const Rgb& c, i64 factor) {  // factor in 1/1024
@@ -100,28 +101,41 @@ Rgb FloorColor(i64 x, i64 y, int frame) {
   const i64 below = y - kHorizon + 1;  // 1..
   const i64 depth = 400000 / below;     // far near the horizon
   const i64 worldX = (x - kCanvasWidth / 2) * depth / 400 + (1 << 20);
-  const i64 worldZ = depth - i64(frame) * 24 + (1 << 20);
+  // One pair of tiles per loop, so the last frame leads into the first.
+  const i64 worldZ = depth - Modulo(frame, kDemoLoopFrames) * 1024 / kDemoLoopFrames + (1 << 20);
   const bool light = (((worldX >> 9) + (worldZ >> 9)) & 1) == 0;
   const Rgb tile = light ? Rgb{50000, 45000, 36000} : Rgb{26000, 22000, 17000};
   const i64 haze = Clamp(depth - 600, 0, 6000);
   return Mix(tile, {40000, 40000, 38000}, haze, 6000);
 }
 
-bool InShadow(const Ball& ball, i64 x, i64 y, int frame) {
+// Where a ball is in one frame, worked out once per frame.
+struct PlacedBall {
+  const Ball* ball;
+  i64 centerX, centerY;
+  i64 shadowRx, shadowRy;  // the shadow shrinks as the ball rises
+};
+
+PlacedBall Place(const Ball& ball, int frame) {
   const i64 height = BounceHeight(ball, frame);
-  const i64 rx = ball.radius - height / 4;
-  const i64 ry = rx / 4;
+  const i64 shadowRx = ball.radius - height / 4;
+  return {&ball, BallCenterX(ball, frame), ball.groundY - ball.radius - height, shadowRx,
+          shadowRx / 4};
+}
+
+bool InShadow(const PlacedBall& placed, i64 x, i64 y) {
+  const i64 rx = placed.shadowRx, ry = placed.shadowRy;
   if (rx <= 0 || ry <= 0) return false;
-  const i64 dx = x - BallCenterX(ball, frame);
-  const i64 dy = y - ball.groundY;
+  const i64 dx = x - placed.centerX;
+  const i64 dy = y - placed.ball->groundY;
   return dx * dx * ry * ry + dy * dy * rx * rx <= rx * rx * ry * ry;
 }
 
 // Lambert shading with a small highlight; nothing when (x, y) misses.
-bool ShadeBall(const Ball& ball, i64 x, i64 y, int frame, Rgb* color) {
-  const i64 r = ball.radius;
-  const i64 dx = x - BallCenterX(ball, frame);
-  const i64 dy = y - (ball.groundY - r - BounceHeight(ball, frame));
+bool ShadeBall(const PlacedBall& placed, i64 x, i64 y, Rgb* color) {
+  const i64 r = placed.ball->radius;
+  const i64 dx = x - placed.centerX;
+  const i64 dy = y - placed.centerY;
   const i64 d2 = dx * dx + dy * dy;
   if (d2 >= r * r) return false;
   const i64 dz = IntegerSqrt(r * r - d2);
@@ -129,7 +143,7 @@ bool ShadeBall(const Ball& ball, i64 x, i64 y, int frame, Rgb* color) {
   const i64 facing = Clamp((dx * kHalfX + dy * kHalfY + dz * kHalfZ) / r, 0, kOne);
   i64 specular = facing;
   for (int i = 0; i < 5; ++i) specular = specular * specular / kOne;  // ^32
-  const Rgb lit = Scale(ball.color, 160 + diffuse * (kOne - 160) / kOne);
+  const Rgb lit = Scale(placed.ball->color, 160 + diffuse * (kOne - 160) / kOne);
   const i64 shine = 40000 * specular / kOne;
   *color = {Clamp(lit.r + shine, 0, kMaxLevel), Clamp(lit.g + shine, 0, kMaxLevel),
             Clamp(lit.b + shine, 0, kMaxLevel)};
@@ -165,6 +179,8 @@ DemoScene RenderDemoScene(int width, int height, int frame) {
   scene.pixels.resize(count);
   scene.materialIds.resize(count);
   scene.objectIds.resize(count);
+  PlacedBall balls[kBallCount];
+  for (int b = 0; b < kBallCount; ++b) balls[b] = Place(kBalls[b], frame);
 
   for (int py = 0; py < height; ++py) {
     const i64 y = (2 * i64(py) + 1) * kCanvasHeight / (2 * i64(height));
@@ -178,13 +194,13 @@ DemoScene RenderDemoScene(int width, int height, int frame) {
       } else {
         color = FloorColor(x, y, frame);
         objectId = materialId = 1;
-        for (const Ball& ball : kBalls)
-          if (InShadow(ball, x, y, frame)) color = Scale(color, 560);
+        for (const PlacedBall& placed : balls)
+          if (InShadow(placed, x, y)) color = Scale(color, 560);
       }
-      for (const Ball& ball : kBalls) {
-        if (ShadeBall(ball, x, y, frame, &color)) {
-          objectId = ball.objectId;
-          materialId = ball.materialId;
+      for (const PlacedBall& placed : balls) {
+        if (ShadeBall(placed, x, y, &color)) {
+          objectId = placed.ball->objectId;
+          materialId = placed.ball->materialId;
         }
       }
       const std::size_t i = std::size_t(py) * width + px;

@@ -60,7 +60,11 @@ def main():
     if not imports <= ALLOWED_IMPORTS:
         failures.append(f"imports unexpected DLLs: {sorted(imports - ALLOWED_IMPORTS)}")
 
-    resources = run(args.windres, "-i", args.module, "-O", "rc")
+    try:
+        resources = run(args.windres, "-i", args.module, "-O", "rc")
+    except subprocess.CalledProcessError as error:
+        resources = ""
+        failures.append(f"no resources readable: {error.stderr.strip()}")
     for number, text in STRINGS.items():
         if f'  {number}, "{text}"' not in resources:
             failures.append(f"string {number} is not {text!r}")
