@@ -34,7 +34,7 @@ void DrawGrid(HWND dialog, HDC dc, const selvo::RendererConfig& config) {
                                        state.Pick.AnchorIndex));
 }
 
-void SetSystemCursor(LPCSTR which) { SetCursor(LoadCursorA(nullptr, which)); }
+void UseSystemCursor(LPCSTR which) { SetCursor(LoadCursorA(nullptr, which)); }
 
 }  // namespace
 
@@ -64,17 +64,17 @@ void OnGridLeftClick(HWND dialog, PaletteRenderer& filter, int x, int y) {
     const selvo::ColorRange& range = filter.Config().ranges[id];
     if (state.FromSpinners[id] != nullptr) state.FromSpinners[id]->SetValue(range.from, 0);
     if (state.ToSpinners[id] != nullptr) state.ToSpinners[id]->SetValue(range.to, 0);
-    SetSystemCursor(IDC_ARROW);
+    UseSystemCursor(IDC_ARROW);
   }
   filter.PaintPaletteGrid(dialog);
 }
 
 void OnGridRightClick() {
   selvo::ui::RightClick(SetupState().Pick);
-  SetSystemCursor(IDC_ARROW);
+  UseSystemCursor(IDC_ARROW);
 }
 
 void OnPickButton(int id) {
   selvo::ui::StartPick(SetupState().Pick, id);
-  SetSystemCursor(IDC_CROSS);
+  UseSystemCursor(IDC_CROSS);
 }
