@@ -152,7 +152,33 @@ def image_seeds():
     save(t, "truncated.exr", m.exr(5, 3, rgba, colour, tail_cut=20))
 
 
+def names_grid_seeds():
+    """Part 0: a chosen name after the selector byte (its first four bytes
+    double as the frame number). Part 1: a client bottom, then events of
+    kind (0 pick, 1 left click, 2 right click), x and y."""
+    t = "names_grid_fuzzer"
+    names = [b"D:\\render\\shot0012.pcx", b"D:\\anim\\walk", b"E:\\out\\a1.b2.PCX",
+             b"E:\\out\\2024.pcx", b"E:\\my.dir\\take2.pcx", b"x.txt", b"", b".pcx",
+             b"d" * 247 + b".pcx", b"d" * 252]
+    for i, name in enumerate(names):
+        save(t, f"name_{i}", b"\0" + name)
+
+    def events(bottom, *items):
+        out = b"\x01" + struct.pack("<h", bottom)
+        for kind, x, y in items:
+            out += struct.pack("<BHH", kind, x, y)
+        return out
+    b = 300
+    save(t, "grid_anchor_then_pick", events(b, (1, 25, b - 164), (0, 3, 0), (1, 168, b - 69)))
+    save(t, "grid_reversed_pick", events(b, (1, 160, b - 69), (0, 15, 0), (1, 26, b - 164)))
+    save(t, "grid_misses", events(b, (1, 24, b - 100), (1, 169, b - 100), (1, 100, b - 68),
+                                  (1, 100, b - 165)))
+    save(t, "grid_right_click", events(b, (0, 2, 0), (2, 0, 0), (1, 40, b - 120)))
+    save(t, "grid_small_client", events(20, (1, 30, 0), (0, 1, 0), (1, 30, 65535)))
+
+
 if __name__ == "__main__":
     frame_seeds()
     palette_seeds()
     image_seeds()
+    names_grid_seeds()
