@@ -1,7 +1,10 @@
-// Arbitrary files through the PCX palette reader and the trailer check.
+// Arbitrary files through the PCX palette reader, the trailer check, and
+// `selvo config set --palette`, which takes a palette only from a file that
+// has the trailer.
 #include <cstdint>
 #include <cstring>
 
+#include "cli/config_command.h"
 #include "fuzz/fuzz_check.h"
 #include "fuzz/temp_file.h"
 #include "pcx/pcx_palette.h"
@@ -23,5 +26,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const bool trailer = size >= 128 + 769 && data[0] == 0x0A && data[1] == 5 &&
                        data[3] == 8 && data[65] == 1 && data[size - 769] == 0x0C;
   CHECK(selvo::HasPaletteTrailer(path) == trailer);
+
+  selvo::RendererConfig config;
+  const std::string error = selvo::ApplySetting(config, "--palette", path);
+  if (trailer) {
+    CHECK(error.empty() && std::memcmp(config.palette, data + size - 768, 768) == 0);
+  } else {
+    const selvo::RendererConfig defaults;
+    CHECK(error.compare(0, path.size() + 2, path + ": ") == 0 && error.find('\n') == std::string::npos);
+    CHECK(std::memcmp(config.palette, defaults.palette, 768) == 0);
+  }
   return 0;
 }
