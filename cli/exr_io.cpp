@@ -94,10 +94,16 @@ using Planes = std::map<std::string, std::vector<float>>;
 // on its first band instead of first filling gigabytes of planes with zeros.
 constexpr int64_t kBandPixels = 1 << 18;
 
+// Grows a plane to `size` values: geometrically, so that its memory follows
+// the rows that really arrive, and never past the whole plane.
+void GrowPlane(std::vector<float>& plane, std::size_t size, std::size_t whole) {
+  if (size > plane.capacity()) plane.reserve(std::min(whole, std::max(size, 2 * plane.capacity())));
+  plane.resize(size);
+}
+
 // Reads each named channel once, as FLOAT (a grey image names "Y" for all
-// three components, and a frame buffer holds one slice per name). Each plane
-// reserves its full size, which costs no memory until rows arrive, and
-// grows band by band.
+// three components, and a frame buffer holds one slice per name), band by
+// band.
 Planes ReadPlanes(Imf::InputFile& file, const ExrWindow& window,
                   const std::vector<std::string>& channels) {
   Planes planes;
@@ -106,8 +112,9 @@ Planes ReadPlanes(Imf::InputFile& file, const ExrWindow& window,
     const Imf::Channel* channel = file.header().channels().findChannel(name);
     if (channel->xSampling != 1 || channel->ySampling != 1)
       throw std::runtime_error("channel \"" + name + "\" is subsampled");
-    planes[name].reserve(std::size_t(window.width) * window.height);
+    planes.try_emplace(name);
   }
+  const std::size_t whole = std::size_t(window.width) * window.height;
   const Imath::Box2i& box = window.box;
   const int64_t bandRows = std::max<int64_t>(1, kBandPixels / window.width);
   for (int64_t first = box.min.y; first <= box.max.y; first += bandRows) {
@@ -116,7 +123,7 @@ Planes ReadPlanes(Imf::InputFile& file, const ExrWindow& window,
     Imf::FrameBuffer buffer;
     for (auto& [name, plane] : planes) {
       const std::size_t done = plane.size();
-      plane.resize(done + std::size_t(window.width) * std::size_t(last - first + 1));
+      GrowPlane(plane, done + std::size_t(window.width) * std::size_t(last - first + 1), whole);
       buffer.insert(name, Imf::Slice::Make(Imf::FLOAT, plane.data() + done, band, sizeof(float),
                                            sizeof(float) * window.width));
     }
