@@ -13,25 +13,19 @@
 //   1093...     W x H IDs (1 or 2 bytes each, by the selected channel),
 //               then W x H pixels of 8 bytes (r, g, b, a little-endian)
 #include <cstdint>
-#include <cstdlib>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "core/frame_driver.h"
+#include "fuzz/byte_reader.h"
 #include "fuzz/fuzz_check.h"
 #include "fuzz/pcx_decode.h"
 
 namespace {
 
 using namespace selvo;
-
-struct Reader {
-  const uint8_t* data;
-  std::size_t size;
-  std::size_t at = 0;
-  uint8_t Byte() { return at < size ? data[at++] : (at++, 0); }
-};
 
 class MemoryFrame : public FrameAccess {
  public:
@@ -165,14 +159,12 @@ void CheckPalettized(const RendererConfig& config, MemoryFrame& frame,
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-  Reader in{data, size};
+  ByteReader in{data, size};
   uint8_t block[kConfigSize];
   for (uint8_t& b : block) b = in.Byte();
   const int width = in.Byte();
   const int height = in.Byte() % 32;
-  uint32_t frameBits = 0;
-  for (int i = 0; i < 4; ++i) frameBits |= uint32_t(in.Byte()) << (8 * i);
-  const int frameNumber = int32_t(frameBits);
+  const int frameNumber = int32_t(in.U32());
   const uint8_t abortByte = in.Byte();
   const uint8_t failByte = in.Byte();
   const uint8_t flags = in.Byte();
@@ -188,18 +180,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   frame.failingRow = failingRow;
   const bool wordIds = IdChannelSelector(config) == kObjectSelector;
   for (std::size_t i = 0; i < pixelCount; ++i) {
-    if (wordIds) {
-      const unsigned low = in.Byte();
-      frame.words.push_back(uint16_t(low | in.Byte() << 8));
-    } else {
-      frame.bytes.push_back(in.Byte());
-    }
+    if (wordIds) frame.words.push_back(in.U16());
+    else frame.bytes.push_back(in.Byte());
   }
   std::vector<Pixel64> original(pixelCount);
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
       uint16_t c[4];
-      for (uint16_t& v : c) v = uint16_t(in.Byte() | in.Byte() << 8);
+      for (uint16_t& v : c) v = in.U16();
       frame.At(x, y) = Pixel64{c[0], c[1], c[2], c[3]};
       original[std::size_t(y) * width + x] = frame.At(x, y);
     }

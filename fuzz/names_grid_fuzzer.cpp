@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "core/frame_driver.h"
+#include "fuzz/byte_reader.h"
 #include "fuzz/fuzz_check.h"
 #include "ui/chooser_names.h"
 #include "ui/palette_grid.h"
@@ -68,15 +69,6 @@ void CheckNames(std::string_view chosen, int frameNumber) {
   CHECK(raw == (rawExpected.size() <= kNameSize - 1 ? rawExpected : ""));
 }
 
-struct Bytes {
-  const uint8_t* data;
-  std::size_t size;
-  std::size_t at = 0;
-  bool More() const { return at < size; }
-  uint8_t Byte() { return at < size ? data[at++] : 0; }
-  uint16_t U16() { return uint16_t(Byte() | Byte() << 8); }
-};
-
 void CheckHit(int x, int y, int bottom) {
   const std::optional<int> cell = HitCell(x, y, bottom);
   const int64_t top = int64_t(bottom) - 164;
@@ -91,7 +83,7 @@ void CheckHit(int x, int y, int bottom) {
   CHECK(x >= swatch.left - 3 && x < swatch.right);
 }
 
-void CheckGrid(Bytes in) {
+void CheckGrid(ByteReader in) {
   // Client heights of real dialogs; the grid's arithmetic must hold for all.
   const int bottom = int16_t(in.U16());
   GridPickState state;
@@ -148,10 +140,9 @@ void CheckGrid(Bytes in) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (size < 1) return 0;
-  Bytes in{data + 1, size - 1};
+  ByteReader in{data + 1, size - 1};
   if (data[0] % 2 == 0) {
-    int32_t frame = 0;
-    if (size >= 5) std::memcpy(&frame, data + 1, 4);
+    const int32_t frame = int32_t(in.U32());
     CheckNames(std::string_view(reinterpret_cast<const char*>(data) + 1, size - 1), frame);
   } else {
     CheckGrid(in);
