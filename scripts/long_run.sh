@@ -103,6 +103,7 @@ mkdir "$work/out2"
    --color "$work/hd/c###.png" --ids "$work/hd/i###.png" > "$work/hd.log") &
 pid=$!
 peak_at_10=""
+peak_last=0
 while kill -0 "$pid" 2>/dev/null; do
   frames=$(grep -c "^wrote" "$work/hd.log" || true)
   peak=$(awk '/VmHWM/ {print $2}' "/proc/$pid/status" 2>/dev/null || true)
