@@ -1,0 +1,140 @@
+#include "core/renderer_config.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace selvo {
+namespace {
+
+using Block = std::vector<uint8_t>;
+
+Block Saved(const RendererConfig& config) {
+  Block block(kConfigSize, 0xEE);
+  EXPECT_EQ(SaveConfig(config, block.data()), 1);
+  return block;
+}
+
+uint32_t U32At(const Block& block, std::size_t offset) {
+  return uint32_t(block[offset]) | uint32_t(block[offset + 1]) << 8 |
+         uint32_t(block[offset + 2]) << 16 | uint32_t(block[offset + 3]) << 24;
+}
+
+void PutU32(Block& block, std::size_t offset, uint32_t value) {
+  for (int i = 0; i < 4; ++i) block[offset + i] = uint8_t(value >> (8 * i));
+}
+
+TEST(RendererConfig, FreshBlockHoldsTheDefaultsAtTheirOffsets) {
+  const Block block = Saved(RendererConfig());
+  EXPECT_EQ(GetConfigSize(), 1084u);
+  EXPECT_EQ(U32At(block, 0), 110u);
+  EXPECT_EQ(U32At(block, 4), 1001u);
+  EXPECT_STREQ(reinterpret_cast<const char*>(block.data() + 8), "slvo.pcx");
+  for (std::size_t i = 8 + 8; i < 264; ++i) EXPECT_EQ(block[i], 0) << "name byte " << i;
+  EXPECT_EQ(U32At(block, 264), 1023u);
+  for (std::size_t i = 1036; i < 1084; ++i) EXPECT_EQ(block[i], 0) << "range byte " << i;
+}
+
+TEST(RendererConfig, DefaultPaletteIsTheThreeThreeTwoCube) {
+  const Block block = Saved(RendererConfig());
+  auto entry = [&](int i) {
+    const uint8_t* p = block.data() + 268 + 3 * i;
+    return std::vector<int>{p[0], p[1], p[2]};
+  };
+  EXPECT_EQ(entry(0), (std::vector<int>{0, 0, 0}));
+  EXPECT_EQ(entry(1), (std::vector<int>{0, 0, 85}));
+  EXPECT_EQ(entry(24), (std::vector<int>{0, 218, 0}));
+  EXPECT_EQ(entry(224), (std::vector<int>{255, 0, 0}));
+  EXPECT_EQ(entry(255), (std::vector<int>{255, 255, 255}));
+  const int redGreenLevels[8] = {0, 36, 72, 109, 145, 182, 218, 255};
+  const int blueLevels[4] = {0, 85, 170, 255};
+  for (int i = 0; i < 256; ++i) {
+    EXPECT_EQ(entry(i)[0], redGreenLevels[(i >> 5) & 7]) << i;
+    EXPECT_EQ(entry(i)[1], redGreenLevels[(i >> 2) & 7]) << i;
+    EXPECT_EQ(entry(i)[2], blueLevels[i & 3]) << i;
+  }
+}
+
+TEST(RendererConfig, NullBuffersAreRefusedAndChangeNothing) {
+  RendererConfig config;
+  config.method = 4242;
+  EXPECT_EQ(SaveConfig(config, nullptr), 0);
+  EXPECT_EQ(LoadConfig(config, nullptr), 0);
+  EXPECT_EQ(config.method, 4242);
+  EXPECT_EQ(config.version, 110u);
+}
+
+TEST(RendererConfig, NewerVersionsAreRefusedComparedUnsigned) {
+  for (uint32_t version : {111u, 0x80000000u, 0xFFFFFFFFu}) {
+    Block block = Saved(RendererConfig());
+    PutU32(block, 0, version);
+    PutU32(block, 4, 1002);
+    RendererConfig config;
+    EXPECT_EQ(LoadConfig(config, block.data()), 0) << version;
+    EXPECT_EQ(Saved(config), Saved(RendererConfig())) << version;
+  }
+}
+
+TEST(RendererConfig, OlderVersionsAreTakenWholeAndSavedBackUnchanged) {
+  for (uint32_t version : {0u, 100u, 110u}) {
+    Block block = Saved(RendererConfig());
+    PutU32(block, 0, version);
+    PutU32(block, 264, 1024);
+    block[1036 + 3 * 15 + 1] = 77;
+    RendererConfig config;
+    ASSERT_EQ(LoadConfig(config, block.data()), 1);
+    EXPECT_EQ(config.version, version);
+    EXPECT_EQ(config.method, 1024);
+    EXPECT_EQ(config.ranges[15].to, 77);
+    EXPECT_EQ(Saved(config), block);
+  }
+}
+
+TEST(RendererConfig, EveryByteOfAStoredBlockRoundTrips) {
+  std::mt19937 random(7);
+  Block block(kConfigSize);
+  for (auto& byte : block) byte = uint8_t(random());
+  PutU32(block, 0, 42);
+  // A 255-character name, and bytes after its terminator that must survive.
+  std::memset(block.data() + 8, 'n', 255);
+  block[8 + 255] = 0;
+  RendererConfig config;
+  ASSERT_EQ(LoadConfig(config, block.data()), 1);
+  EXPECT_EQ(Saved(config), block);
+  EXPECT_EQ(OutputName(config)->size(), 255u);
+}
+
+TEST(RendererConfig, SelectorFieldsTestForTheFirstIdOnly) {
+  RendererConfig config;
+  EXPECT_EQ(IdChannelSelector(config), 2);
+  EXPECT_TRUE(UsesUniformDistribution(config));
+  for (int32_t other : {1002, 0, -1, 1023}) {
+    config.sourceChannel = other;
+    EXPECT_EQ(IdChannelSelector(config), 4) << other;
+  }
+  for (int32_t other : {1024, 0, -1, 1001}) {
+    config.method = other;
+    EXPECT_FALSE(UsesUniformDistribution(config)) << other;
+  }
+}
+
+TEST(RendererConfig, OutputNameNeedsATerminatorWithinTheField) {
+  RendererConfig config;
+  EXPECT_EQ(*OutputName(config), "slvo.pcx");
+  std::memset(config.outputName, 'x', kNameSize);
+  EXPECT_FALSE(OutputName(config).has_value());
+
+  EXPECT_TRUE(SetOutputName(config, std::string(255, 'a')));
+  EXPECT_EQ(OutputName(config)->size(), 255u);
+  EXPECT_FALSE(SetOutputName(config, std::string(256, 'b')));
+  EXPECT_EQ(*OutputName(config), std::string(255, 'a'));
+  EXPECT_TRUE(SetOutputName(config, "walk.pcx"));
+  EXPECT_EQ(*OutputName(config), "walk.pcx");
+  EXPECT_EQ(config.outputName[9], 0) << "old name bytes are cleared";
+}
+
+}  // namespace
+}  // namespace selvo
