@@ -9,6 +9,7 @@
 #include <random>
 #include <vector>
 
+#include "bench/test_frame.h"
 #include "core/map_pixel.h"
 
 namespace selvo {
@@ -192,6 +193,24 @@ TEST(NearestColorSearch, MatchesLinearSearchOnLatticeOfLevels) {
         for (int b = 0; b < 256; b += 3) colors.push_back(Color(r * scale, g * scale, b * scale));
   ExpectSameAsLinearSearch(palette, {0, 255, 0}, colors);
   ExpectSameAsLinearSearch(palette, {100, 115, 0}, colors);
+}
+
+// The frames the speed figures come from, searched in sequence as the
+// benchmarks search them: the second frame reuses the cells of the first.
+TEST(NearestColorSearch, MatchesLinearSearchOnTheBenchmarkFrames) {
+  const Palette palette = DefaultPalette();
+  const std::vector<bench::TestFrame> frames = {bench::MakeTestFrame(1920, 1080, 2),
+                                                bench::MakeTestFrame(1920, 1080, 1)};
+  for (const ColorRange range : {ColorRange{0, 255, 0}, ColorRange{240, 255, 0},
+                                 ColorRange{254, 255, 0}}) {
+    NearestColorSearch search(palette.data(), range.from, range.to);
+    for (const bench::TestFrame& frame : frames) {
+      int mismatches = 0;
+      for (const Pixel64& color : frame.pixels)
+        mismatches += search.Find(color) != FindMostSimilarColor(color, range, palette.data());
+      EXPECT_EQ(mismatches, 0) << "range " << int(range.from) << ".." << int(range.to);
+    }
+  }
 }
 
 }  // namespace
