@@ -4,6 +4,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
+  imagemagick netpbm pngquant libpng-dev  # bench/compare_peers.py and its test frame
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-pil
 )
