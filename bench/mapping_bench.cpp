@@ -159,6 +159,13 @@ void RowsMapper(benchmark::State& state, const RendererConfig& config) {
   });
 }
 
+// What every row costs before any mapping: fetching it and storing indices.
+void RowsFloor(benchmark::State& state) {
+  MapFrameRows(state, [](const uint8_t* ids, int, Pixel64*, uint8_t* indices) {
+    std::copy_n(ids, kWidth, indices);
+  });
+}
+
 // ---- the whole frame driver and the PCX file
 
 class MemoryFrame : public FrameAccess {
@@ -289,6 +296,7 @@ void RegisterAll() {
     RegisterBenchmark((std::string("Rows/Reference/") + method).c_str(), RowsReference, config);
     RegisterBenchmark((std::string("Rows/Mapper/") + method).c_str(), RowsMapper, config);
   }
+  RegisterBenchmark("Rows/Floor", RowsFloor);
   RegisterBenchmark("Frame/DriverSequence", FrameDriverSequence);
   RegisterBenchmark("Frame/PcxEncode", PcxEncode);
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <random>
 #include <string>
@@ -69,6 +70,30 @@ void ExpectRowsMatchMapPixel(PaletteMapper& mapper, const RendererConfig& config
       ASSERT_EQ(pixels[x].b, entry[2] * 256);
       ASSERT_EQ(pixels[x].a, original[x].a);
     }
+  }
+}
+
+// The dither step as its definition states it: up one where F is odd and
+// x + y is odd, by the remainders of C's integer division.
+uint8_t DitheredByDefinition(const Pixel64& color, int x, int y, const ColorRange& range) {
+  const int m = 2 * (int(range.to) - int(range.from)) + 1;
+  const int f = int((m * Luminance(color)) * (1.0 / 65536));
+  int index = range.from + f / 2;
+  if (f % 2 != 0 && (x + y) % 2 != 0) ++index;
+  return uint8_t(std::min(index, 255));
+}
+
+// Reversed ranges give negative odd F, where a sign slip in the parity test
+// would show.
+TEST(MapUniformDithered, StepsAsDefinedForEveryRangeDirection) {
+  std::mt19937 rng(5);
+  std::uniform_int_distribution<int> byte(0, 255), coordinate(0, 4000);
+  for (int i = 0; i < 200000; ++i) {
+    const ColorRange range{uint8_t(byte(rng)), uint8_t(byte(rng)), 1};
+    const Pixel64 color = RandomRow(rng, 1)[0];
+    const int x = coordinate(rng), y = coordinate(rng);
+    ASSERT_EQ(MapUniformDithered(color, x, y, range), DitheredByDefinition(color, x, y, range))
+        << "range " << int(range.from) << ".." << int(range.to) << " at " << x << ", " << y;
   }
 }
 
