@@ -8,6 +8,7 @@ namespace selvo {
 void PaletteMapper::Prepare(const RendererConfig& config) {
   if (std::memcmp(config.palette, config_.palette, kPaletteSize) != 0) searches_.clear();
   config_ = config;
+  std::fill(std::begin(searchForId_), std::end(searchForId_), nullptr);
   if (config_.method == kUniformDistribution) return;
   for (int id = 0; id < kRangeCount; ++id) searchForId_[id] = &SearchFor(config_.ranges[id]);
   // Ranges no ID uses any more are not worth their memory.
