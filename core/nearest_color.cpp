@@ -125,7 +125,8 @@ NearestColorSearch::CellList NearestColorSearch::BuildFineCell(unsigned cell) {
   try {
     const CellList coarse = CoarseCellAround(cell);
     KeepPossiblyNearest(cell, kFineBits, coarsePool_.data() + coarse.begin, coarse.size);
-    fineCells_[cell] = AppendFineList();
+    const bool fits = finePool_.size() + kept_.size() + kGroup <= kMaxPoolSize;
+    fineCells_[cell] = fits ? AppendFineList() : wholeRange_;
   } catch (const std::bad_alloc&) {
     fineCells_[cell] = wholeRange_;  // a valid list for every cell
   }

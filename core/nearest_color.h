@@ -41,7 +41,8 @@ class NearestColorSearch {
   uint8_t to() const { return to_; }
 
   // Not const: fills the colour's cell on first use. Never fails; a cell
-  // whose list cannot be allocated scans the whole range instead.
+  // whose list cannot be allocated, or would pass the pool's limit, scans
+  // the whole range instead.
   uint8_t Find(const Pixel64& color) {
     if (!fineCells_) return from_;
     const unsigned cell = CellOf(color, kFineBits);
@@ -63,6 +64,10 @@ class NearestColorSearch {
   static constexpr int kCoarseBits = 4;  // 16 cells per axis
   static constexpr int kFineBits = 6;    // 64 cells per axis
   static constexpr int kGroup = 2;       // candidates scanned per step
+  // Cell lists stop growing past this many candidates (8 MB); later cells
+  // scan the whole range. Rendered frames stay far below it, but a palette
+  // bunched in one corner gives far-away cells long lists.
+  static constexpr std::size_t kMaxPoolSize = std::size_t(1) << 20;
 
   struct Candidate {
     int32_t weight;  // 128 |Q|^2

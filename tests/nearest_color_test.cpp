@@ -70,6 +70,19 @@ Palette MirrorPairs(std::mt19937& rng) {
   return palette;
 }
 
+// Every entry within a few steps of one colour: cells far from it keep long
+// lists, enough to reach the search's memory limit.
+Palette Cluster(std::mt19937& rng) {
+  Palette palette;
+  std::uniform_int_distribution<int> offset(-6, 6);
+  for (int k = 0; k < 256; ++k) {
+    palette[3 * k] = uint8_t(200 + offset(rng));
+    palette[3 * k + 1] = uint8_t(40 + offset(rng));
+    palette[3 * k + 2] = uint8_t(120 + offset(rng));
+  }
+  return palette;
+}
+
 Pixel64 Color(int r, int g, int b) { return Pixel64{uint16_t(r), uint16_t(g), uint16_t(b), 7}; }
 
 // Colours where the searches are most likely to part: uniform noise, the
@@ -141,7 +154,7 @@ TEST(NearestColorSearch, MatchesLinearSearchOnAdversarialPalettes) {
   std::mt19937 rng(20261208);
   const std::vector<Palette> palettes = {
       DefaultPalette(), RandomPalette(rng), CoarsePalette(rng), GreyRamp(),
-      AllOneColor(),    MirrorPairs(rng),
+      AllOneColor(),    MirrorPairs(rng),   Cluster(rng),
   };
   for (const Palette& palette : palettes) {
     const std::vector<Pixel64> colors = ProbeColors(palette, rng, 40000);
