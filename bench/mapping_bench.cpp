@@ -4,8 +4,10 @@
 //
 //   build/bench/mapping_bench [--benchmark_repetitions=5]
 //
-// Names are Group/Variant/argument; the summary after the run divides each
-// variant's time by Group/Reference with the same argument.
+// Names are Group/Variant/case; the summary after the run gives each
+// benchmark's median CPU time per frame and ns per pixel, and divides the
+// time of Group/Reference/case by it: the speed-up. CPU time, since a busy
+// machine inflates wall time.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
