@@ -4,9 +4,10 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  imagemagick netpbm pngquant libpng-dev  # bench/compare_peers.py and its test frame
+  imagemagick netpbm pngquant  # what bench/compare_peers.py compares selvo with
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-pil
+  libpng-dev libopenexr-dev
 )
 
 missing=()

@@ -1,0 +1,18 @@
+// Saving files so that a failure never leaves a partial file under the real
+// name: the bytes go to a temporary file in the same folder, which is
+// renamed into place only once it is complete.
+#pragma once
+
+#include <cstdio>
+#include <functional>
+#include <string>
+
+namespace selvo {
+
+// `write` fills the open file and returns "" or the problem, without the
+// file name. Returns "" or a one-line error naming `path`; on error nothing is left behind and any
+// earlier file at `path` is untouched.
+std::string WriteFileAtomically(const std::string& path,
+                                const std::function<std::string(std::FILE*)>& write);
+
+}  // namespace selvo

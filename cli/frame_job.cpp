@@ -1,0 +1,99 @@
+#include "cli/frame_job.h"
+
+#include <new>
+
+#include "cli/image_frame.h"
+#include "cli/image_loader.h"
+#include "cli/png_io.h"
+#include "host/demo/demo_scene.h"
+
+namespace selvo {
+namespace {
+
+// The demo scene as if its colour and ID passes had been loaded from files.
+void LoadDemo(const FrameSource& source, int frame, int selector, ColorImage& color,
+              IdImage& ids) {
+  DemoScene scene = RenderDemoScene(source.demoWidth, source.demoHeight, frame);
+  color.width = ids.width = scene.width;
+  color.height = ids.height = scene.height;
+  color.pixels = std::move(scene.pixels);
+  if (selector == kMaterialEffectsSelector)
+    ids.ids.assign(scene.materialIds.begin(), scene.materialIds.end());
+  else
+    ids.ids = std::move(scene.objectIds);
+}
+
+// "" when the inputs are loaded, consistent, and the IDs fit the channel.
+std::string LoadInputs(const FrameSource& source, const FrameJob& job, int selector,
+                       ColorImage& color, FrameIds& channel) {
+  IdImage ids;
+  if (source.demo) {
+    LoadDemo(source, job.frameNumber, selector, color, ids);
+    return NarrowIds(ids, selector, "demo", channel);
+  }
+  std::string error = LoadColorImage(job.colorPath, source.exr, color);
+  if (error.empty()) error = LoadIdImage(job.idsPath, selector, source.idChannel, ids);
+  if (error.empty()) error = CheckSameSize(color, job.colorPath, ids, job.idsPath);
+  if (error.empty()) error = NarrowIds(ids, selector, job.idsPath, channel);
+  return error;
+}
+
+std::string DescribeFailure(const FrameResult& result, const RendererConfig& config) {
+  switch (result.status) {
+    case FrameStatus::kBadName: {
+      const std::optional<std::string_view> name = OutputName(config);
+      if (!name) return "the settings' output name has no terminating NUL";
+      return "output name \"" + std::string(*name) +
+             "\" gives no PCX file name of at most 255 characters";
+    }
+    case FrameStatus::kWriteFailed:
+      return result.pcxPath + ": cannot write PCX file";
+    case FrameStatus::kNotRendered:
+      return "out of memory for the frame's buffers";
+    default:
+      return "the frame could not be rendered";
+  }
+}
+
+JobResult RenderJob(const RendererConfig& config, const FrameSource& source, const FrameJob& job,
+                    ProgressWindow& progress, FrameBuffers& buffers) {
+  JobResult result;
+  ColorImage color;
+  FrameIds channel;
+  result.error = LoadInputs(source, job, IdChannelSelector(config), color, channel);
+  if (!result.error.empty()) return result;
+
+  ImageFrame frame(color, channel, job.frameNumber);
+  const FrameResult rendered = RenderFrame(config, &frame, progress, buffers);
+  result.pcxPath = rendered.pcxPath;
+  if (rendered.status == FrameStatus::kAborted) {
+    result.outcome = JobOutcome::kInterrupted;
+    return result;
+  }
+  if (rendered.status != FrameStatus::kWritten) {
+    result.error = DescribeFailure(rendered, config);
+    return result;
+  }
+  if (!job.palettizedPath.empty()) result.error = WritePngRgba16(job.palettizedPath, color);
+  if (result.error.empty() && !job.previewPath.empty())
+    result.error = WritePngIndexed(job.previewPath, buffers.indices.data(), color.width,
+                                   color.height, config.palette);
+  if (result.error.empty()) result.outcome = JobOutcome::kWritten;
+  return result;
+}
+
+}  // namespace
+
+JobResult RunFrameJob(const RendererConfig& config, const FrameSource& source,
+                      const FrameJob& job, ProgressWindow& progress, FrameBuffers& buffers) {
+  // Frames up to 65535 x 65535 pixels can exhaust memory at any step.
+  try {
+    return RenderJob(config, source, job, progress, buffers);
+  } catch (const std::bad_alloc&) {
+    JobResult result;
+    result.error = (source.demo ? std::string("demo") : job.colorPath) + ": out of memory";
+    return result;
+  }
+}
+
+}  // namespace selvo

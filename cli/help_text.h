@@ -1,0 +1,10 @@
+// The command's help pages; README.md quotes them.
+#pragma once
+
+namespace selvo {
+
+extern const char kMainHelp[];
+extern const char kRenderHelp[];
+extern const char kConfigHelp[];
+
+}  // namespace selvo

@@ -1,0 +1,21 @@
+// Loading a frame's inputs from PNG or OpenEXR files, told apart by their
+// first bytes rather than their names. Each returns "" on success or a
+// one-line error naming the file; nothing here exits or prints.
+#pragma once
+
+#include <string>
+
+#include "cli/exr_io.h"
+#include "cli/image.h"
+
+namespace selvo {
+
+std::string LoadColorImage(const std::string& path, const ExrColorOptions& options,
+                           ColorImage& image);
+
+// `selector` (2 material, 4 object) picks the EXR index pass unless
+// `exrChannel` names one; a PNG ID image is a greyscale image of the IDs.
+std::string LoadIdImage(const std::string& path, int selector,
+                        const std::string& exrChannel, IdImage& image);
+
+}  // namespace selvo

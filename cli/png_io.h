@@ -1,0 +1,28 @@
+// PNG input and output through libpng. Every function returns "" on success
+// or a one-line error that names the file.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "cli/image.h"
+
+namespace selvo {
+
+// Grey, grey+alpha, RGB, RGBA or palette PNG at any bit depth. An 8-bit
+// value v becomes v * 257 so that 255 reaches 65535; without alpha (or tRNS)
+// alpha reads as 65535.
+std::string ReadPngColor(const std::string& path, ColorImage& image);
+
+// A greyscale PNG (1 to 16 bits) whose values are the IDs, unscaled.
+std::string ReadPngIds(const std::string& path, IdImage& image);
+
+// The written-back frame, alpha included, as 16-bit RGBA.
+std::string WritePngRgba16(const std::string& path, const ColorImage& image);
+
+// The index image as an 8-bit palette PNG with all 256 entries, so that any
+// viewer shows what the PCX file holds.
+std::string WritePngIndexed(const std::string& path, const uint8_t* indices,
+                            int width, int height, const uint8_t palette[768]);
+
+}  // namespace selvo

@@ -1,0 +1,160 @@
+#include "cli/render_command.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <thread>
+
+#include "cli/frame_job.h"
+#include "cli/help_text.h"
+#include "cli/progress_bar.h"
+#include "cli/render_options.h"
+#include "cli/settings_file.h"
+#include "host/demo/demo_scene.h"
+
+#ifdef _WIN32
+#include <io.h>
+#define selvo_isatty(f) _isatty(_fileno(f))
+#else
+#include <unistd.h>
+#define selvo_isatty(f) isatty(fileno(f))
+#endif
+
+namespace selvo {
+namespace {
+
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitInterrupted = 130;
+
+// The settings a run renders with: the file's, the demo's or the defaults,
+// then the output name given on the command line.
+std::string ChooseSettings(const RenderOptions& options, RendererConfig& config) {
+  if (!options.settings.empty()) {
+    const std::string error = LoadSettingsFile(options.settings, config);
+    if (!error.empty()) return error;
+  } else if (options.demo) {
+    config = DemoConfig();
+  }
+  if (options.output && !SetOutputName(config, *options.output))
+    return "--output: the name is longer than 255 characters";
+  return "";
+}
+
+FrameSource MakeSource(const RenderOptions& options) {
+  FrameSource source;
+  source.demo = options.demo;
+  source.demoWidth = options.demoWidth ? options.demoWidth : kDemoWidth;
+  source.demoHeight = options.demoHeight ? options.demoHeight : kDemoHeight;
+  source.exr.linear = options.linear;
+  source.exr.layer = options.colorLayer;
+  source.idChannel = options.idChannel;
+  return source;
+}
+
+FrameJob MakeJob(const RenderOptions& options, int frame) {
+  FrameJob job;
+  job.frameNumber = frame;
+  job.colorPath = ExpandFrameNumber(options.color, frame);
+  job.idsPath = ExpandFrameNumber(options.ids, frame);
+  job.palettizedPath = ExpandFrameNumber(options.palettized, frame);
+  job.previewPath = ExpandFrameNumber(options.preview, frame);
+  return job;
+}
+
+// Workers take frames in order from a shared counter until the range is
+// done, a frame fails or Ctrl-C arrives.
+class SequenceRun {
+ public:
+  SequenceRun(const RendererConfig& config, const RenderOptions& options, FrameRange range,
+              ProgressDisplay& display)
+      : config_(config), options_(options), source_(MakeSource(options)), range_(range),
+        display_(display) {}
+
+  void Work(int worker) {
+    FrameBuffers buffers;  // reused across this worker's frames
+    TerminalProgress progress(display_, worker, InterruptFlag());
+    for (;;) {
+      const long long i = next_++;
+      if (i >= range_.Count() || failed_) return;
+      if (InterruptFlag()) {
+        interrupted_ = true;
+        return;
+      }
+      const FrameJob job = MakeJob(options_, int(range_.first + i));
+      const JobResult result = RunFrameJob(config_, source_, job, progress, buffers);
+      if (result.outcome == JobOutcome::kWritten) {
+        display_.FinishFrame(worker);
+        if (!options_.quiet) display_.PrintLine(stdout, "wrote " + result.pcxPath);
+      } else if (result.outcome == JobOutcome::kInterrupted) {
+        interrupted_ = true;
+        return;
+      } else {
+        failed_ = true;
+        display_.PrintLine(stderr, "selvo: " + result.error);
+      }
+    }
+  }
+
+  bool failed() const { return failed_; }
+  bool interrupted() const { return interrupted_; }
+
+ private:
+  const RendererConfig& config_;
+  const RenderOptions& options_;
+  const FrameSource source_;
+  const FrameRange range_;
+  ProgressDisplay& display_;
+  std::atomic<long long> next_{0};
+  std::atomic<bool> failed_{false};
+  std::atomic<bool> interrupted_{false};
+};
+
+FrameRange ChooseFrames(const RenderOptions& options) {
+  if (options.frames) return *options.frames;
+  const int frame = options.frame.value_or(options.demo ? kDemoFrame : 0);
+  return FrameRange{frame, frame};
+}
+
+}  // namespace
+
+int RunRenderCommand(const std::vector<std::string>& args) {
+  RenderOptions options;
+  const std::string usage = ParseRenderOptions(args, options);
+  if (!usage.empty()) {
+    std::fprintf(stderr, "selvo: render: %s\nTry 'selvo render --help'.\n", usage.c_str());
+    return kExitUsage;
+  }
+  if (options.help) {
+    std::fputs(kRenderHelp, stdout);
+    return 0;
+  }
+  RendererConfig config;
+  const std::string error = ChooseSettings(options, config);
+  if (!error.empty()) {
+    std::fprintf(stderr, "selvo: %s\n", error.c_str());
+    return kExitFailure;
+  }
+
+  const FrameRange range = ChooseFrames(options);
+  const int workers = int(std::min<long long>(options.jobs, range.Count()));
+  ProgressDisplay display(stderr, !options.quiet && selvo_isatty(stderr), range.Count(), workers);
+  CatchInterrupts();
+  SequenceRun run(config, options, range, display);
+  if (workers == 1) {
+    run.Work(0);
+  } else {
+    std::vector<std::thread> threads;
+    for (int w = 0; w < workers; ++w) threads.emplace_back([&run, w] { run.Work(w); });
+    for (std::thread& thread : threads) thread.join();
+  }
+  display.Close();
+
+  if (run.interrupted()) {
+    std::fputs("selvo: interrupted; frames in progress were not written\n", stderr);
+    return kExitInterrupted;
+  }
+  return run.failed() ? kExitFailure : 0;
+}
+
+}  // namespace selvo

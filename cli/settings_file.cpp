@@ -1,0 +1,39 @@
+#include "cli/settings_file.h"
+
+#include <cstdio>
+
+#include "cli/atomic_file.h"
+
+namespace selvo {
+
+std::string LoadSettingsFile(const std::string& path, RendererConfig& config) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return path + ": cannot open settings file";
+  // One byte more than a block, to tell a longer file from an exact one.
+  uint8_t block[kConfigSize + 1];
+  const std::size_t size = std::fread(block, 1, sizeof block, file);
+  const bool failed = std::ferror(file) != 0;
+  std::fclose(file);
+  if (failed) return path + ": cannot read settings file";
+  if (size != kConfigSize)
+    return path + ": not a settings file (" + (size > kConfigSize ? "more" : std::to_string(size)) +
+           " bytes instead of " + std::to_string(kConfigSize) + ")";
+  if (!LoadConfig(config, block)) {
+    const uint32_t version = uint32_t(block[0]) | uint32_t(block[1]) << 8 |
+                             uint32_t(block[2]) << 16 | uint32_t(block[3]) << 24;
+    return path + ": settings version " + std::to_string(version) + " is newer than " +
+           std::to_string(kConfigVersion) + ", which this filter reads";
+  }
+  return "";
+}
+
+std::string SaveSettingsFile(const std::string& path, const RendererConfig& config) {
+  uint8_t block[kConfigSize];
+  SaveConfig(config, block);
+  return WriteFileAtomically(path, [&](std::FILE* file) -> std::string {
+    if (std::fwrite(block, 1, sizeof block, file) != sizeof block) return "cannot write file";
+    return "";
+  });
+}
+
+}  // namespace selvo

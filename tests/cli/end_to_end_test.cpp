@@ -1,0 +1,308 @@
+// The built `selvo` binary, run as a user runs it; its PCX files and
+// previews decoded by Pillow and compared with the core's own indices.
+#include <png.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "core/frame_driver.h"
+#include "host/demo/demo_scene.h"
+#include "tests/cli/test_files.h"
+
+namespace selvo {
+namespace {
+
+using test::ScratchDir;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+struct Outcome {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// Runs selvo in `folder` (where its PCX files land) with stdout and stderr
+// captured in files outside it.
+Outcome Selvo(const ScratchDir& folder, const std::vector<std::string>& args) {
+  const std::string out = folder.root().string() + ".out";
+  const std::string err = folder.root().string() + ".err";
+  std::string command = "cd '" + folder.root().string() + "' && '" SELVO_BINARY "'";
+  for (const std::string& arg : args) command += " '" + arg + "'";
+  command += " >'" + out + "' 2>'" + err + "'";
+  const int raw = std::system(command.c_str());
+  Outcome run{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadText(out), ReadText(err)};
+  std::remove(out.c_str());
+  std::remove(err.c_str());
+  return run;
+}
+
+struct Decoded {
+  int width = 0;
+  int height = 0;
+  std::vector<uint8_t> indices;
+  std::vector<uint8_t> palette;
+};
+
+// The palette image as Pillow reads it.
+Decoded DecodeWithPillow(const std::string& image) {
+  const std::string raw = image + ".decoded";
+  const std::string command =
+      "'" SELVO_PYTHON "' '" SELVO_DECODER "' '" + image + "' '" + raw + "'";
+  EXPECT_EQ(std::system(command.c_str()), 0) << command;
+  const std::vector<uint8_t> bytes = test::ReadBytes(raw);
+  std::remove(raw.c_str());
+  Decoded decoded;
+  if (bytes.size() < 8 + 768) return decoded;
+  const auto u32 = [&](std::size_t at) {
+    return int(bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | bytes[at + 3] << 24);
+  };
+  decoded.width = u32(0);
+  decoded.height = u32(4);
+  const std::size_t count = std::size_t(decoded.width) * decoded.height;
+  decoded.indices.assign(bytes.begin() + 8, bytes.begin() + 8 + count);
+  decoded.palette.assign(bytes.begin() + 8 + count, bytes.end());
+  return decoded;
+}
+
+// The test's own frame over the demo scene, to get the core's indices
+// without any of the command's code.
+class SceneFrame : public FrameAccess {
+ public:
+  explicit SceneFrame(DemoScene scene, int frame) : scene_(std::move(scene)), frame_(frame) {}
+  uint16_t Width() const override { return uint16_t(scene_.width); }
+  uint16_t Height() const override { return uint16_t(scene_.height); }
+  const void* IdChannel(int selector) override {
+    return selector == kObjectSelector ? static_cast<const void*>(scene_.objectIds.data())
+                                       : static_cast<const void*>(scene_.materialIds.data());
+  }
+  bool FetchPixels(int x, int y, int count, Pixel64* out) override {
+    std::copy_n(scene_.pixels.data() + y * scene_.width + x, count, out);
+    return true;
+  }
+  void StorePixels(int, int, int, const Pixel64*) override {}
+  int FrameNumber() const override { return frame_; }
+
+ private:
+  DemoScene scene_;
+  int frame_;
+};
+
+class QuietProgress : public ProgressWindow {
+ public:
+  void ReportProgress(int, int) override {}
+  void QueryAbort(int32_t*) override {}
+};
+
+TEST(EndToEnd, DemoPcxAndPreviewHoldTheCoresIndices) {
+  ScratchDir dir;
+  const Outcome run = Selvo(dir, {"render", "--demo", "--preview", "preview.png"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "wrote demo0001.pcx\n");
+  EXPECT_EQ(run.err, "");
+
+  ScratchDir elsewhere;  // the core's own run writes its PCX here
+  RendererConfig config = DemoConfig();
+  SetOutputName(config, elsewhere.Path("core.pcx"));
+  SceneFrame frame(RenderDemoScene(kDemoWidth, kDemoHeight, kDemoFrame), kDemoFrame);
+  QuietProgress progress;
+  FrameBuffers buffers;
+  ASSERT_EQ(RenderFrame(config, &frame, progress, buffers).status, FrameStatus::kWritten);
+
+  const std::vector<uint8_t> palette(config.palette, config.palette + 768);
+  for (const char* file : {"demo0001.pcx", "preview.png"}) {
+    const Decoded decoded = DecodeWithPillow(dir.Path(file));
+    EXPECT_EQ(decoded.width, kDemoWidth) << file;
+    EXPECT_EQ(decoded.height, kDemoHeight) << file;
+    EXPECT_TRUE(decoded.indices == buffers.indices) << file;
+    EXPECT_EQ(decoded.palette, palette) << file;
+  }
+  EXPECT_EQ(test::ReadBytes(dir.Path("demo0001.pcx")), test::ReadBytes(elsewhere.Path("core0001.pcx")));
+}
+
+// Three frames of 5 x 4 pixels; every ID gets a one-entry band 10 + ID, so
+// the expected index follows from the IDs alone.
+void WriteSequenceFrame(const ScratchDir& dir, int frame) {
+  std::vector<uint16_t> color, ids;
+  for (int i = 0; i < 20; ++i) {
+    color.insert(color.end(), {uint16_t(i * 12), uint16_t(frame * 40), 90});
+    ids.push_back(uint16_t((i + frame) % 4));
+  }
+  char name[32];
+  std::snprintf(name, sizeof name, "c_%04d.png", frame);
+  test::WritePng(dir.Path(name), 5, 4, PNG_COLOR_TYPE_RGB, 8, color);
+  std::snprintf(name, sizeof name, "i_%04d.png", frame);
+  test::WritePng(dir.Path(name), 5, 4, PNG_COLOR_TYPE_GRAY, 8, ids);
+}
+
+TEST(EndToEnd, PngSequenceWithTwoWorkersAndSettingsMadeByConfig) {
+  ScratchDir dir;
+  for (int frame = 1; frame <= 3; ++frame) WriteSequenceFrame(dir, frame);
+  ASSERT_EQ(Selvo(dir, {"config", "init", "s.bin"}).status, 0);
+  const Outcome set = Selvo(dir, {"config", "set", "s.bin", "--range", "0=10-10", "--range=1=11-11",
+                              "--range", "2=12-12", "--range", "3=13-13", "--output", "seq.pcx"});
+  ASSERT_EQ(set.status, 0) << set.err;
+  const Outcome run = Selvo(dir, {"render", "--color", "c_####.png", "--ids", "i_####.png",
+                              "--settings", "s.bin", "--frames", "1-3", "-j", "2", "--preview",
+                              "p_#.png"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_THAT(dir.Files(), ElementsAre("c_0001.png", "c_0002.png", "c_0003.png", "i_0001.png",
+                                       "i_0002.png", "i_0003.png", "p_1.png", "p_2.png", "p_3.png",
+                                       "s.bin", "seq0001.pcx", "seq0002.pcx", "seq0003.pcx"));
+  for (int frame = 1; frame <= 3; ++frame) {
+    std::vector<uint8_t> expected;
+    for (int i = 0; i < 20; ++i) expected.push_back(uint8_t(10 + (i + frame) % 4));
+    const std::string pcx = dir.Path("seq000" + std::to_string(frame) + ".pcx");
+    EXPECT_EQ(DecodeWithPillow(pcx).indices, expected) << frame;
+    EXPECT_EQ(DecodeWithPillow(dir.Path("p_" + std::to_string(frame) + ".png")).indices, expected);
+  }
+}
+
+TEST(EndToEnd, MultilayerExrThroughTheObjectChannel) {
+  ScratchDir dir;
+  const std::vector<float> objectIds = {3, 0, 1, 2, 700, 1};  // 700: beyond 15, ID 0's band
+  test::WriteExr(dir.Path("shot.exr"), 3, 2,
+                 {{"ViewLayer.Combined.R", Imf::HALF, {0.1f, 0.2f, 0.3f, 0.4f, 0.5f, 0.6f}},
+                  {"ViewLayer.Combined.G", Imf::HALF, {0, 0, 0, 0, 0, 0}},
+                  {"ViewLayer.Combined.B", Imf::HALF, {1, 1, 1, 1, 1, 1}},
+                  {"ViewLayer.Object Index.X", Imf::FLOAT, objectIds},
+                  {"ViewLayer.Material Index.X", Imf::FLOAT, {0, 0, 0, 0, 0, 0}}});
+  ASSERT_EQ(Selvo(dir, {"config", "init", "s.bin"}).status, 0);
+  ASSERT_EQ(Selvo(dir, {"config", "set", "s.bin", "--source", "object", "--range", "0=50-50",
+                        "--range", "1=51-51", "--range", "2=52-52", "--range", "3=53-53"})
+                .status,
+            0);
+  const Outcome run = Selvo(dir, {"render", "--color", "shot.exr", "--ids", "shot.exr", "--settings",
+                              "s.bin", "--frame", "12"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_THAT(DecodeWithPillow(dir.Path("slvo0012.pcx")).indices,
+              ElementsAre(53, 50, 51, 52, 50, 51));
+}
+
+TEST(EndToEnd, BadInputFailsWithOneLineNamingTheFileAndWritesNothing) {
+  ScratchDir dir;
+  WriteSequenceFrame(dir, 1);
+  test::WriteBytes(dir.Path("short.bin"), std::vector<uint8_t>(1083, 0));
+  test::WritePng(dir.Path("big_ids.png"), 5, 4, PNG_COLOR_TYPE_GRAY, 16,
+                 std::vector<uint16_t>(20, 256));
+  test::WriteExr(dir.Path("neg.exr"), 5, 4,
+                 {{"IndexOB.X", Imf::FLOAT, std::vector<float>(20, -2)}});
+  const std::vector<std::string> before = dir.Files();
+
+  struct Case {
+    std::vector<std::string> args;
+    std::string message;
+  };
+  const Case cases[] = {
+      {{"--settings", "short.bin", "--ids", "i_0001.png"},
+       "selvo: short.bin: not a settings file (1083 bytes instead of 1084)\n"},
+      {{"--ids", "big_ids.png"},
+       "selvo: big_ids.png: ID 256 at pixel (0, 0) does not fit the material effects channel "
+       "(0..255)\n"},
+      {{"--ids", "neg.exr", "--id-channel", "IndexOB.X"},
+       "selvo: neg.exr: ID -2 at pixel (0, 0) is negative (channel \"IndexOB.X\")\n"},
+      {{"--ids", "missing.png"}, "selvo: missing.png: cannot open file\n"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"render", "--color", "c_0001.png"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const Outcome run = Selvo(dir, args);
+    EXPECT_EQ(run.status, 1) << c.message;
+    EXPECT_EQ(run.err, c.message);
+    EXPECT_EQ(run.out, "");
+  }
+  EXPECT_EQ(dir.Files(), before);
+
+  const Outcome usage = Selvo(dir, {"render", "--color", "c_0001.png"});
+  EXPECT_EQ(usage.status, 2);
+  EXPECT_THAT(usage.err, HasSubstr("give --color and --ids, or --demo"));
+  EXPECT_EQ(Selvo(dir, {}).status, 2);
+  EXPECT_EQ(Selvo(dir, {"paint"}).status, 2);
+  EXPECT_EQ(dir.Files(), before);
+}
+
+TEST(EndToEnd, ConfigRefusesAPcxWithoutPaletteAndLeavesTheFile) {
+  ScratchDir dir;
+  ASSERT_EQ(Selvo(dir, {"config", "init", "s.bin"}).status, 0);
+  const std::vector<uint8_t> settings = test::ReadBytes(dir.Path("s.bin"));
+  std::vector<uint8_t> pcx(128 + 1000, 0x55);
+  pcx[0] = 0x0A;
+  pcx[1] = 5;
+  pcx[3] = 8;
+  pcx[65] = 3;  // 24-bit: three planes, no palette at the end
+  test::WriteBytes(dir.Path("truecolor.pcx"), pcx);
+  const Outcome run = Selvo(dir, {"config", "set", "s.bin", "--palette", "truecolor.pcx"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_THAT(run.err, HasSubstr("truecolor.pcx: no 256-colour palette"));
+  EXPECT_EQ(test::ReadBytes(dir.Path("s.bin")), settings);
+  EXPECT_EQ(Selvo(dir, {"config", "init", "s.bin"}).status, 1);  // exists: not replaced
+  EXPECT_EQ(Selvo(dir, {"config", "init", "s.bin", "--force", "--demo"}).status, 0);
+  EXPECT_THAT(Selvo(dir, {"config", "show", "s.bin"}).out,
+              HasSubstr("demo.pcx  (frame 1 is written as demo0001.pcx)"));
+}
+
+TEST(EndToEnd, CtrlCStopsBetweenRowsAndLeavesOnlyCompleteFrames) {
+  ScratchDir dir;
+  const std::string out = dir.root().string() + ".out";
+  const std::string err = dir.root().string() + ".err";
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (chdir(dir.root().c_str()) != 0) _exit(99);
+    const int fd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int errFd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(fd, 1);
+    dup2(errFd, 2);
+    execl(SELVO_BINARY, "selvo", "render", "--demo", "--size", "2500x2500", "--frames", "1-200",
+          "--preview", "p####.png", static_cast<char*>(nullptr));
+    _exit(98);
+  }
+  // Interrupt once the first frame is out, while later ones are in progress.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (ReadText(out).find("wrote") == std::string::npos &&
+         std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  kill(child, SIGINT);
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 130);
+
+  // Every PCX and preview on disk is a frame the run reported complete.
+  const std::string reported = ReadText(out);
+  EXPECT_EQ(ReadText(err), "selvo: interrupted; frames in progress were not written\n");
+  std::remove(out.c_str());
+  std::remove(err.c_str());
+  int complete = 0;
+  for (const std::string& file : dir.Files()) {
+    if (file.size() > 4 && file.substr(file.size() - 4) == ".pcx") {
+      EXPECT_THAT(reported, HasSubstr("wrote " + file + "\n"));
+      ++complete;
+    } else {
+      EXPECT_EQ(file[0], 'p') << file;  // no temporary files
+      EXPECT_EQ(file.find("partial"), std::string::npos) << file;
+    }
+  }
+  EXPECT_GE(complete, 1);
+  EXPECT_LT(complete, 200);
+  EXPECT_EQ(dir.Files().size(), std::size_t(2 * complete));
+}
+
+}  // namespace
+}  // namespace selvo

@@ -1,0 +1,104 @@
+// Numbered file names, frame ranges, argument reading and the progress bar.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "cli/progress_bar.h"
+#include "cli/render_options.h"
+#include "cli/sequence.h"
+
+namespace selvo {
+namespace {
+
+using ::testing::HasSubstr;
+
+TEST(FrameNumber, EveryHashRunBecomesTheZeroPaddedNumber) {
+  EXPECT_EQ(ExpandFrameNumber("walk_####.png", 7), "walk_0007.png");
+  EXPECT_EQ(ExpandFrameNumber("#/ids.#.exr", 12), "12/ids.12.exr");
+  EXPECT_EQ(ExpandFrameNumber("f##.png", 12345), "f12345.png");
+  EXPECT_EQ(ExpandFrameNumber("f####.png", -3), "f-003.png");
+  EXPECT_EQ(ExpandFrameNumber("still.png", 9), "still.png");
+  EXPECT_TRUE(HasFramePlaceholder("a#.png"));
+  EXPECT_FALSE(HasFramePlaceholder("a.png"));
+}
+
+TEST(FrameRangeText, AcceptsRangesAndSingleFramesIncludingNegativeOnes) {
+  const auto check = [](const char* text, int first, int last) {
+    const std::optional<FrameRange> range = ParseFrameRange(text);
+    ASSERT_TRUE(range.has_value()) << text;
+    EXPECT_EQ(range->first, first) << text;
+    EXPECT_EQ(range->last, last) << text;
+  };
+  check("1-24", 1, 24);
+  check("5", 5, 5);
+  check("-2-3", -2, 3);
+  check("-5--1", -5, -1);
+  for (const char* bad : {"", "3-1", "1-", "-", "a-b", "1-2-3", "1 -2", "99999999999-1"})
+    EXPECT_FALSE(ParseFrameRange(bad).has_value()) << bad;
+  EXPECT_EQ(ParseFrameRange("-2147483648-2147483647")->Count(), 4294967296LL);
+}
+
+TEST(RenderArguments, ValuesTakeBothFormsAndCombinationsAreChecked) {
+  RenderOptions options;
+  ASSERT_EQ(ParseRenderOptions({"--color=c_#.png", "--ids", "i_#.png", "--frames", "1-3", "-j",
+                                "2", "--preview", "p#.png", "--output=x.pcx", "--linear"},
+                               options),
+            "");
+  EXPECT_EQ(options.color, "c_#.png");
+  EXPECT_EQ(options.ids, "i_#.png");
+  EXPECT_EQ(options.frames->Count(), 3);
+  EXPECT_EQ(options.jobs, 2);
+  EXPECT_EQ(options.output.value(), "x.pcx");
+  EXPECT_TRUE(options.linear);
+
+  const auto problem = [](std::vector<std::string> args) {
+    RenderOptions ignored;
+    return ParseRenderOptions(args, ignored);
+  };
+  EXPECT_THAT(problem({"--color", "c.png"}), HasSubstr("give --color and --ids, or --demo"));
+  EXPECT_THAT(problem({"--demo", "--color", "c.png"}), HasSubstr("leave out --color"));
+  EXPECT_THAT(problem({"--demo", "--frame", "1", "--frames", "1-2"}), HasSubstr("not both"));
+  EXPECT_THAT(problem({"--demo", "--frames", "1-2", "--preview", "p.png"}),
+              HasSubstr("--preview needs a # run"));
+  EXPECT_THAT(problem({"--demo", "--frames", "1-2", "--palettized", "p.png"}),
+              HasSubstr("--palettized needs a # run"));
+  EXPECT_EQ(problem({"--demo", "--frames", "1-1", "--preview", "p.png"}), "");
+  EXPECT_THAT(problem({"--demo", "-j", "0"}), HasSubstr("expected 1..64"));
+  EXPECT_THAT(problem({"--demo", "--frame", "1.5"}), HasSubstr("expected a whole number"));
+  EXPECT_THAT(problem({"--demo", "--size", "0x10"}), HasSubstr("expected WIDTHxHEIGHT"));
+  EXPECT_THAT(problem({"--demo", "--size"}), HasSubstr("--size needs a value"));
+  EXPECT_THAT(problem({"--demo", "--linear=yes"}), HasSubstr("--linear takes no value"));
+  EXPECT_THAT(problem({"--demo", "extra"}), HasSubstr("unknown argument extra"));
+  EXPECT_THAT(problem({"--color", "c", "--ids", "i", "--size", "4x4"}),
+              HasSubstr("--size applies to --demo only"));
+}
+
+TEST(ProgressBar, TextShowsTheShareDoneAndTheFrames) {
+  EXPECT_EQ(FormatProgressBar(0, 0, 1, 10), "[----------]   0%  0/1 frame");
+  EXPECT_EQ(FormatProgressBar(0.5, 1, 2, 10), "[#####-----]  50%  1/2 frames");
+  EXPECT_EQ(FormatProgressBar(1.7, 3, 3, 4), "[####] 100%  3/3 frames");
+}
+
+TEST(ProgressBar, AbortQueryAnswersTheInterruptFlag) {
+  std::FILE* sink = std::tmpfile();
+  ProgressDisplay display(sink, true, 2, 1);
+  std::atomic<bool> interrupted{false};
+  TerminalProgress progress(display, 0, interrupted);
+  int32_t flag = 0;
+  progress.ReportProgress(3, 9);
+  progress.QueryAbort(&flag);
+  EXPECT_EQ(flag, 0);
+  interrupted = true;
+  progress.QueryAbort(&flag);
+  EXPECT_NE(flag, 0);
+
+  // Drawn on the terminal: 3 of 10 rows of the first of two frames.
+  display.Close();
+  std::rewind(sink);
+  char text[200] = {};
+  std::fread(text, 1, sizeof text - 1, sink);
+  std::fclose(sink);
+  EXPECT_THAT(std::string(text), HasSubstr("[####--------------------------]  15%  0/2 frames"));
+}
+
+}  // namespace
+}  // namespace selvo

@@ -1,0 +1,172 @@
+// Settings files and `selvo config`'s edits.
+#include <cstring>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "cli/config_command.h"
+#include "cli/settings_file.h"
+#include "cli/settings_text.h"
+#include "pcx/pcx_writer.h"
+#include "tests/cli/test_files.h"
+
+namespace selvo {
+namespace {
+
+using test::ScratchDir;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+std::vector<uint8_t> Block(uint32_t version) {
+  RendererConfig config;
+  config.version = version;
+  std::vector<uint8_t> bytes(kConfigSize);
+  SaveConfig(config, bytes.data());
+  bytes[0] = uint8_t(version);
+  bytes[1] = uint8_t(version >> 8);
+  bytes[2] = uint8_t(version >> 16);
+  bytes[3] = uint8_t(version >> 24);
+  return bytes;
+}
+
+TEST(SettingsFile, SizeOtherThan1084IsRefused) {
+  ScratchDir dir;
+  std::vector<uint8_t> bytes = Block(110);
+  for (std::size_t size : {std::size_t(0), kConfigSize - 1, kConfigSize + 1}) {
+    std::vector<uint8_t> resized = bytes;
+    resized.resize(size);
+    test::WriteBytes(dir.Path("s.bin"), resized);
+    RendererConfig config;
+    const std::string error = LoadSettingsFile(dir.Path("s.bin"), config);
+    EXPECT_THAT(error, HasSubstr(dir.Path("s.bin") + ": not a settings file")) << size;
+    EXPECT_THAT(error, HasSubstr("instead of 1084")) << size;
+  }
+  RendererConfig config;
+  EXPECT_EQ(LoadSettingsFile(dir.Path("missing.bin"), config),
+            dir.Path("missing.bin") + ": cannot open settings file");
+}
+
+TEST(SettingsFile, VersionAbove110IsRefusedComparedUnsigned) {
+  ScratchDir dir;
+  for (uint32_t version : {111u, 0x80000000u, 0xFFFFFFFFu}) {
+    test::WriteBytes(dir.Path("s.bin"), Block(version));
+    RendererConfig config;
+    config.method = 4242;  // must stay untouched
+    EXPECT_THAT(LoadSettingsFile(dir.Path("s.bin"), config),
+                HasSubstr("settings version " + std::to_string(version) + " is newer than 110"));
+    EXPECT_EQ(config.method, 4242);
+  }
+  for (uint32_t version : {0u, 100u, 110u}) {
+    test::WriteBytes(dir.Path("s.bin"), Block(version));
+    RendererConfig config;
+    ASSERT_EQ(LoadSettingsFile(dir.Path("s.bin"), config), "") << version;
+    EXPECT_EQ(config.version, version);
+  }
+}
+
+TEST(SettingsFile, SaveWritesTheBlockByteForByteAndLeavesNoTemporaryFile) {
+  ScratchDir dir;
+  RendererConfig config;
+  config.ranges[15] = ColorRange{200, 100, 1};
+  config.version = 100;
+  ASSERT_EQ(SaveSettingsFile(dir.Path("s.bin"), config), "");
+  std::vector<uint8_t> expected(kConfigSize);
+  SaveConfig(config, expected.data());
+  EXPECT_EQ(test::ReadBytes(dir.Path("s.bin")), expected);
+  EXPECT_THAT(dir.Files(), ElementsAre("s.bin"));
+  EXPECT_THAT(SaveSettingsFile(dir.Path("none/s.bin"), config),
+              HasSubstr(dir.Path("none/s.bin") + ": cannot create file"));
+}
+
+TEST(ConfigSet, EachSettingChangesOnlyItsField) {
+  RendererConfig config;
+  EXPECT_EQ(ApplySetting(config, "--source", "object"), "");
+  EXPECT_EQ(config.sourceChannel, kObjectChannel);
+  EXPECT_EQ(ApplySetting(config, "--source", "material"), "");
+  EXPECT_EQ(config.sourceChannel, kMaterialEffectsChannel);
+  EXPECT_EQ(ApplySetting(config, "--method", "similar"), "");
+  EXPECT_EQ(config.method, kFindMostSimilarColor);
+  EXPECT_EQ(ApplySetting(config, "--output", "walk.cycle.pcx"), "");
+  EXPECT_EQ(OutputName(config).value(), "walk.cycle.pcx");
+  EXPECT_EQ(ApplySetting(config, "--range", "15=200-100"), "");
+  EXPECT_EQ(ApplySetting(config, "--dither", "15=on"), "");
+  EXPECT_EQ(config.ranges[15].from, 200);
+  EXPECT_EQ(config.ranges[15].to, 100);
+  EXPECT_EQ(config.ranges[15].dither, 1);
+  EXPECT_EQ(ApplySetting(config, "--range", "15=1-2"), "");
+  EXPECT_EQ(config.ranges[15].dither, 1);  // a range keeps its dither
+  EXPECT_EQ(config.ranges[14].to, 0);
+}
+
+TEST(ConfigSet, MalformedValuesAreRefusedWithoutChanges) {
+  RendererConfig config;
+  const RendererConfig before = config;
+  for (const char* range : {"16=1-2", "3=1-256", "3=1", "3=-1-4", "x=1-2", "3=1-2x", "=1-2"})
+    EXPECT_THAT(ApplySetting(config, "--range", range), HasSubstr("expected ID=FROM-TO")) << range;
+  EXPECT_THAT(ApplySetting(config, "--dither", "3=yes"), HasSubstr("expected ID=on or ID=off"));
+  EXPECT_THAT(ApplySetting(config, "--source", "1002"), HasSubstr("expected material or object"));
+  EXPECT_THAT(ApplySetting(config, "--method", "nearest"), HasSubstr("expected uniform or similar"));
+  EXPECT_THAT(ApplySetting(config, "--output", std::string(256, 'a')),
+              HasSubstr("longer than 255 characters"));
+  EXPECT_THAT(ApplySetting(config, "--colour", "x"), HasSubstr("unknown option --colour"));
+  uint8_t a[kConfigSize], b[kConfigSize];
+  SaveConfig(before, a);
+  SaveConfig(config, b);
+  EXPECT_EQ(std::vector<uint8_t>(a, a + kConfigSize), std::vector<uint8_t>(b, b + kConfigSize));
+}
+
+TEST(ConfigSet, PaletteComesOnlyFromAPcxWithA256ColourTrailer) {
+  ScratchDir dir;
+  uint8_t palette[768];
+  for (int i = 0; i < 768; ++i) palette[i] = uint8_t(255 - i % 256);
+  const uint8_t indices[6] = {1, 2, 3, 4, 5, 6};
+  ASSERT_TRUE(WritePcx(dir.Path("game.pcx"), indices, 3, 2, palette));
+  RendererConfig config;
+  ASSERT_EQ(ApplySetting(config, "--palette", dir.Path("game.pcx")), "");
+  EXPECT_EQ(std::vector<uint8_t>(config.palette, config.palette + 768),
+            std::vector<uint8_t>(palette, palette + 768));
+
+  // A 16-colour PCX (4 planes of 1 bit): its last 768 bytes are pixels.
+  std::vector<uint8_t> sixteen = test::ReadBytes(dir.Path("game.pcx"));
+  sixteen[3] = 1;
+  sixteen[65] = 4;
+  test::WriteBytes(dir.Path("16.pcx"), sixteen);
+  const RendererConfig before = config;
+  const std::string error = ApplySetting(config, "--palette", dir.Path("16.pcx"));
+  EXPECT_THAT(error, HasSubstr(dir.Path("16.pcx") + ": no 256-colour palette"));
+  EXPECT_EQ(std::vector<uint8_t>(config.palette, config.palette + 768),
+            std::vector<uint8_t>(before.palette, before.palette + 768));
+  EXPECT_THAT(ApplySetting(config, "--palette", dir.Path("none.pcx")), HasSubstr("cannot open"));
+}
+
+TEST(SettingsText, ShowsSelectorsAsStoredAndTheComposedName) {
+  RendererConfig config;
+  config.sourceChannel = 7;  // anything but 1001 means the object channel
+  config.method = 1023;
+  config.ranges[3] = ColorRange{16, 19, 5};
+  SetOutputName(config, "walk.cycle.pcx");
+  const std::string text = FormatSettingsText(config);
+  EXPECT_THAT(text, HasSubstr("source channel  7 (object channel)"));
+  EXPECT_THAT(text, HasSubstr("walk.cycle.pcx  (frame 1 is written as walk0001.pcx)"));
+  EXPECT_THAT(text, HasSubstr("method          1023 (uniform distribution)"));
+  EXPECT_THAT(text, HasSubstr("                 3    16   19  on\n"));
+  EXPECT_THAT(text, HasSubstr("              0  000000 000055 0000aa 0000ff 002400"));
+
+  const std::string json = FormatSettingsJson(config);
+  EXPECT_THAT(json, HasSubstr("\"sourceChannel\": 7,\n  \"source\": \"object\""));
+  EXPECT_THAT(json, HasSubstr("{\"id\": 3, \"from\": 16, \"to\": 19, \"dither\": 5}"));
+  EXPECT_THAT(json, HasSubstr("[255, 255, 255]\n  ]\n}\n"));
+}
+
+TEST(SettingsText, NamesThatAreNotPlainTextAreEscaped) {
+  RendererConfig config;
+  SetOutputName(config, "a\"b\\c\xe9\n");
+  EXPECT_THAT(FormatSettingsJson(config), HasSubstr("\"outputName\": \"a\\\"b\\\\c\\u00e9\\u000a\""));
+  EXPECT_THAT(FormatSettingsText(config), HasSubstr("a\"b\\x5cc\\xe9\\x0a"));
+  std::memset(config.outputName, 'x', kNameSize);  // no terminator at all
+  EXPECT_THAT(FormatSettingsJson(config), HasSubstr("\"outputName\": null"));
+  EXPECT_THAT(FormatSettingsText(config), HasSubstr("no terminating NUL"));
+}
+
+}  // namespace
+}  // namespace selvo

@@ -1,0 +1,51 @@
+// Test inputs written with libpng and OpenEXR directly (not through the
+// code under test), and a scratch folder per test.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <ImfPixelType.h>
+
+namespace selvo::test {
+
+// A fresh folder, removed with everything in it when the object goes.
+class ScratchDir {
+ public:
+  ScratchDir();
+  ~ScratchDir();
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+
+  std::string Path(const std::string& name) const { return (root_ / name).string(); }
+  const std::filesystem::path& root() const { return root_; }
+  // Every file name in the folder, sorted.
+  std::vector<std::string> Files() const;
+
+ private:
+  std::filesystem::path root_;
+};
+
+// `samples` holds width x height x channels values of the bit depth, row by
+// row; colorType is a PNG_COLOR_TYPE_*; `palette` (R, G, B bytes) only for
+// palette images.
+void WritePng(const std::string& path, int width, int height, int colorType, int bitDepth,
+              const std::vector<uint16_t>& samples,
+              const std::vector<uint8_t>& palette = {}, bool interlaced = false);
+
+struct ExrChannel {
+  std::string name;
+  Imf::PixelType type;
+  std::vector<float> values;  // width x height, row by row
+};
+
+// A scanline EXR whose data window starts at (originX, originY).
+void WriteExr(const std::string& path, int width, int height,
+              const std::vector<ExrChannel>& channels, int originX = 0, int originY = 0);
+
+std::vector<uint8_t> ReadBytes(const std::string& path);
+void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+
+}  // namespace selvo::test
