@@ -233,10 +233,15 @@ class SummaryReporter : public benchmark::ConsoleReporter {
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {
-      if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
+      if (run.error_occurred) continue;
+      // With --benchmark_report_aggregates_only only the aggregates come.
+      const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+      if (run.run_type != Run::RT_Iteration && !median) continue;
       const std::string& name = run.run_name.function_name;
       if (times_.find(name) == times_.end()) order_.push_back(name);
-      times_[name].push_back(run.GetAdjustedCPUTime() * ToNanoseconds(run.time_unit));
+      const double ns = run.GetAdjustedCPUTime() * ToNanoseconds(run.time_unit);
+      if (median) reportedMedians_[name] = ns;
+      else times_[name].push_back(ns);
       const auto pixels = run.counters.find("pixels");
       if (pixels != run.counters.end()) pixels_[name] = pixels->second.value;
     }
@@ -244,15 +249,18 @@ class SummaryReporter : public benchmark::ConsoleReporter {
 
   void Finalize() override {
     ConsoleReporter::Finalize();
+    std::map<std::string, double> medians;
+    for (const std::string& name : order_)
+      medians[name] = reportedMedians_.count(name) ? reportedMedians_[name] : Median(times_[name]);
     std::printf("\n%-36s %12s %10s %10s\n", "benchmark (median CPU time)", "ms/frame", "ns/pixel",
                 "speed-up");
     for (const std::string& name : order_) {
-      const double ns = Median(times_[name]);
+      const double ns = medians[name];
       const double pixels = pixels_.count(name) ? pixels_[name] : 1.0;
       std::printf("%-36s %12.2f %10.2f", name.c_str(), ns / 1e6, ns / pixels);
-      const auto reference = times_.find(ReferenceOf(name));
-      if (reference != times_.end() && reference->first != name)
-        std::printf(" %9.1fx", Median(reference->second) / ns);
+      const auto reference = medians.find(ReferenceOf(name));
+      if (reference != medians.end() && reference->first != name)
+        std::printf(" %9.1fx", reference->second / ns);
       std::printf("\n");
     }
   }
@@ -281,6 +289,7 @@ class SummaryReporter : public benchmark::ConsoleReporter {
 
   std::vector<std::string> order_;
   std::map<std::string, std::vector<double>> times_;
+  std::map<std::string, double> reportedMedians_;
   std::map<std::string, double> pixels_;
 };
 
