@@ -8,6 +8,11 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-pil
   libpng-dev libopenexr-dev
+  # Windows module: mingw-w64 cross builds (GoogleTest from its Debian
+  # sources), wine64 to run the x86_64 build, Xvfb for dialogs. Recommends
+  # stay off: wine64 recommends wine32, which cannot run here.
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
+  googletest wine64 xvfb xauth
 )
 
 missing=()

@@ -1,0 +1,276 @@
+// selvo-host: a stand-in for the 3D host. It loads a filter module, reaches
+// it only through its exports and class descriptor, and drives it the way
+// the host would: identification, settings, rendering a frame, dialogs.
+#include <windows.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/demo_frame.h"
+#include "host/loaded_module.h"
+#include "host/progress_window.h"
+#include "host/sdk/class_desc.h"
+#include "host/sdk/image_filter.h"
+
+namespace {
+
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+const char kUsage[] =
+    "usage: selvo-host info MODULE\n"
+    "       selvo-host render MODULE [--settings FILE] --demo --frame N [--abort-at N]\n"
+    "       selvo-host setup MODULE --settings FILE\n"
+    "       selvo-host about MODULE\n";
+
+int Fail(const std::string& what, const std::string& problem) {
+  std::fprintf(stderr, "selvo-host: %s: %s\n", what.c_str(), problem.c_str());
+  return kExitFailure;
+}
+
+const char* Text(const char* text) { return text != nullptr ? text : "(null)"; }
+
+// The command line after the command word: the module, then options.
+struct Arguments {
+  std::string module;
+  std::string settings;
+  bool demo = false;
+  bool hasFrame = false;
+  int frame = 0;
+  int abortAt = 0;
+};
+
+bool ParseInt(const char* text, int& value) {
+  char* end = nullptr;
+  errno = 0;
+  const long long parsed = std::strtoll(text, &end, 10);
+  if (end == text || *end != '\0' || errno == ERANGE || parsed < INT_MIN ||
+      parsed > INT_MAX)
+    return false;
+  value = int(parsed);
+  return true;
+}
+
+bool Parse(int argc, char** argv, Arguments& arguments) {
+  if (argc < 3) return false;
+  arguments.module = argv[2];
+  for (int i = 3; i < argc; ++i) {
+    const std::string option = argv[i];
+    const bool hasValue = i + 1 < argc;
+    if (option == "--demo") {
+      arguments.demo = true;
+    } else if (option == "--settings" && hasValue) {
+      arguments.settings = argv[++i];
+    } else if (option == "--frame" && hasValue) {
+      if (!ParseInt(argv[++i], arguments.frame)) return false;
+      arguments.hasFrame = true;
+    } else if (option == "--abort-at" && hasValue) {
+      if (!ParseInt(argv[++i], arguments.abortAt) || arguments.abortAt < 0) return false;
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The module's image-filter class, found the way the host finds it.
+ClassDesc* FindFilterClass(const LoadedModule& module) {
+  for (int i = 0; i < module.LibNumberClasses(); ++i) {
+    ClassDesc* descriptor = module.LibClassDesc(unsigned(i));
+    if (descriptor != nullptr && descriptor->SuperClassID() == kImageFilterSuperClassId)
+      return descriptor;
+  }
+  return nullptr;
+}
+
+bool ReadFile(const std::string& path, std::vector<char>& bytes) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return !in.bad();
+}
+
+bool WriteFile(const std::string& path, const std::vector<char>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), std::streamsize(bytes.size()));
+  return bool(out.flush());
+}
+
+// Hands a stored settings block to the filter as the host does on load.
+int LoadSettings(ImageFilter& filter, const std::string& path) {
+  std::vector<char> block;
+  if (!ReadFile(path, block)) return Fail(path, "cannot read the settings");
+  if (block.size() != filter.GetConfigSize())
+    return Fail(path, "not a settings block of " + std::to_string(filter.GetConfigSize()) +
+                          " bytes");
+  if (!filter.LoadConfig(block.data()))
+    return Fail(path, "the filter refused the settings (a newer version)");
+  return 0;
+}
+
+void PrintVersionNumber(const char* label, DWORD high, DWORD low) {
+  std::printf("%s: %u.%u.%u.%u\n", label, unsigned(HIWORD(high)), unsigned(LOWORD(high)),
+              unsigned(HIWORD(low)), unsigned(LOWORD(low)));
+}
+
+void PrintVersionResource(const std::string& path) {
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+  std::vector<char> info(size);
+  if (size == 0 || !GetFileVersionInfoA(path.c_str(), 0, size, info.data())) {
+    std::printf("version resource: none\n");
+    return;
+  }
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  if (VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length) &&
+      fixed != nullptr) {
+    PrintVersionNumber("file version", fixed->dwFileVersionMS, fixed->dwFileVersionLS);
+    PrintVersionNumber("product version", fixed->dwProductVersionMS,
+                       fixed->dwProductVersionLS);
+    std::printf("file type: 0x%lX, file OS: 0x%lX\n", fixed->dwFileType, fixed->dwFileOS);
+  }
+  static const char* const kKeys[] = {
+      "Comments",      "CompanyName",    "FileDescription",
+      "FileVersion",   "InternalName",   "LegalCopyright",
+      "LegalTrademarks", "OriginalFilename", "ProductName",
+      "ProductVersion"};
+  for (const char* key : kKeys) {
+    const std::string query = std::string("\\StringFileInfo\\040904b0\\") + key;
+    char* value = nullptr;
+    if (VerQueryValueA(info.data(), query.c_str(), reinterpret_cast<void**>(&value), &length))
+      std::printf("  %s: %s\n", key, length > 0 ? value : "");
+  }
+}
+
+void PrintFilter(ImageFilter& filter) {
+  std::printf("  GetDescription: %s\n", Text(filter.GetDescription()));
+  std::printf("  GetAuthorName: %s\n", Text(filter.GetAuthorName()));
+  std::printf("  GetCopyrightMessage: %s\n", Text(filter.GetCopyrightMessage()));
+  std::printf("  GetVersion: %lu\n", filter.GetVersion());
+  std::printf("  GetCapability: %lu\n", filter.GetCapability());
+  std::printf("  GetRequiredChannels: %lu\n", filter.GetRequiredChannels());
+  std::printf("  GetConfigSize: %lu\n", filter.GetConfigSize());
+}
+
+int Info(const LoadedModule& module, const std::string& path) {
+  std::printf("module: %s\n", path.c_str());
+  std::printf("LibDescription: %s\n", Text(module.LibDescription()));
+  std::printf("LibVersion: 0x%08lX\n", module.LibVersion());
+  const int classes = module.LibNumberClasses();
+  std::printf("LibNumberClasses: %d\n", classes);
+  for (int i = 0; i < classes; ++i) {
+    ClassDesc* descriptor = module.LibClassDesc(unsigned(i));
+    std::printf("class %d:\n", i);
+    if (descriptor == nullptr) {
+      std::printf("  (no descriptor)\n");
+      continue;
+    }
+    const Class_ID id = descriptor->ClassID();
+    std::printf("  ClassName: %s\n", Text(descriptor->ClassName()));
+    std::printf("  Category: %s\n", Text(descriptor->Category()));
+    std::printf("  IsPublic: %d\n", descriptor->IsPublic());
+    std::printf("  SuperClassID: 0x%04lX\n", descriptor->SuperClassID());
+    std::printf("  ClassID: (0x%08lX, 0x%08lX)\n", id.PartA(), id.PartB());
+    if (descriptor->SuperClassID() != kImageFilterSuperClassId) continue;
+    FilterPtr filter = CreateFilter(*descriptor);
+    if (filter == nullptr) {
+      std::printf("  (Create gave no filter)\n");
+      continue;
+    }
+    PrintFilter(*filter);
+  }
+  std::printf("LibClassDesc(%d): %s\n", classes,
+              module.LibClassDesc(unsigned(classes)) == nullptr ? "null" : "not null");
+  PrintVersionResource(path);
+  return 0;
+}
+
+int Render(ImageFilter& filter, const Arguments& arguments) {
+  if (!arguments.demo || !arguments.hasFrame) return kExitUsage;
+  if (arguments.settings.empty()) {
+    // The demo settings come to the filter the way stored settings do.
+    std::vector<uint8_t> block = DemoSettingsBlock();
+    if (block.size() != filter.GetConfigSize() || !filter.LoadConfig(block.data()))
+      return Fail("demo", "the filter refused the demo settings");
+  } else if (int failed = LoadSettings(filter, arguments.settings)) {
+    return failed;
+  }
+
+  std::unique_ptr<Bitmap> demo = MakeDemoFrame(arguments.frame);
+  if (demo == nullptr) return Fail("demo", "cannot build the demo frame");
+  Bitmap& frame = *demo;
+  ImageFilterInfo info;
+  info.frameNumber = arguments.frame;
+  filter.SetSource(&frame);
+  filter.SetFilterInfo(&info);
+
+  ProgressWindow progress(arguments.abortAt);
+  if (progress.Handle() == nullptr) return Fail("host", "cannot create the progress window");
+  const BOOL rendered = filter.RenderFrame(progress.Handle());
+  std::printf("RenderFrame: %d\n", rendered);
+  std::printf("progress messages: %d (rows in order: %s, last row %ld)\n",
+              progress.ProgressMessages(), progress.RowsInOrder() ? "yes" : "no",
+              progress.LastRow());
+  std::printf("abort queries: %d\n", progress.AbortQueries());
+  std::printf("pixels stored: %ld (largest run %d)\n", frame.PutPixelsCalls(),
+              frame.LargestPutPixelsCount());
+  filter.SetSource(nullptr);
+  filter.SetFilterInfo(nullptr);
+  return 0;
+}
+
+int Setup(ImageFilter& filter, const std::string& settings) {
+  if (settings.empty()) return kExitUsage;
+  // A missing file starts from the filter's defaults.
+  if (GetFileAttributesA(settings.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    if (int failed = LoadSettings(filter, settings)) return failed;
+  }
+  const BOOL confirmed = filter.ShowSetupDialog(nullptr);
+  std::printf("ShowSetupDialog: %d\n", confirmed);
+  if (!confirmed) return 0;
+  std::vector<char> block(filter.GetConfigSize());
+  if (!filter.SaveConfig(block.data()) || !WriteFile(settings, block))
+    return Fail(settings, "cannot save the settings");
+  return 0;
+}
+
+int Run(const std::string& command, const Arguments& arguments) {
+  LoadedModule module;
+  std::string error;
+  if (!module.Load(arguments.module, error)) return Fail(arguments.module, error);
+  if (command == "info") return Info(module, arguments.module);
+
+  ClassDesc* descriptor = FindFilterClass(module);
+  if (descriptor == nullptr) return Fail(arguments.module, "offers no image filter");
+  FilterPtr filter = CreateFilter(*descriptor);
+  if (filter == nullptr) return Fail(arguments.module, "the filter could not be created");
+  if (command == "render") return Render(*filter, arguments);
+  if (command == "setup") return Setup(*filter, arguments.settings);
+  std::printf("ShowAboutBox: %d\n", filter->ShowAboutBox(nullptr));
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Arguments arguments;
+  const std::string command = argc > 1 ? argv[1] : "";
+  const bool known = command == "info" || command == "render" || command == "setup" ||
+                     command == "about";
+  if (!known || !Parse(argc, argv, arguments)) {
+    std::fputs(kUsage, stderr);
+    return kExitUsage;
+  }
+  const int status = Run(command, arguments);
+  if (status == kExitUsage) std::fputs(kUsage, stderr);
+  return status;
+}

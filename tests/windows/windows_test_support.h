@@ -1,0 +1,121 @@
+// Helpers shared by the Windows tests: finding the module beside the test
+// program, settings blocks built byte by byte, and reading back PCX files.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/loaded_module.h"
+#include "host/sdk/image_filter.h"
+
+namespace wintest {
+
+// Selvo.flt, built into the same folder as this program.
+inline std::string ModulePath() {
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string folder(path);
+  folder.erase(folder.find_last_of("\\/") + 1);
+  return folder + "Selvo.flt";
+}
+
+// Settings-block offsets as stored by hosts.
+constexpr size_t kBlockSize = 1084;
+constexpr size_t kVersionAt = 0;
+constexpr size_t kSourceAt = 4;
+constexpr size_t kNameAt = 8;
+constexpr size_t kMethodAt = 264;
+constexpr size_t kPaletteAt = 268;
+constexpr size_t kRangesAt = 1036;
+
+using Block = std::vector<uint8_t>;
+
+inline uint32_t U32At(const Block& block, size_t offset) {
+  return uint32_t(block[offset]) | uint32_t(block[offset + 1]) << 8 |
+         uint32_t(block[offset + 2]) << 16 | uint32_t(block[offset + 3]) << 24;
+}
+
+inline void PutU32(Block& block, size_t offset, uint32_t value) {
+  for (int i = 0; i < 4; ++i) block[offset + i] = uint8_t(value >> (8 * i));
+}
+
+inline void PutName(Block& block, const std::string& name) {
+  std::fill(block.begin() + kNameAt, block.begin() + kNameAt + 256, 0);
+  std::copy(name.begin(), name.end(), block.begin() + kNameAt);
+}
+
+inline void PutRange(Block& block, int id, uint8_t from, uint8_t to, uint8_t dither) {
+  block[kRangesAt + 3 * id] = from;
+  block[kRangesAt + 3 * id + 1] = to;
+  block[kRangesAt + 3 * id + 2] = dither;
+}
+
+// Loads the module and creates a filter through its descriptor, as a host.
+struct LoadedFilter {
+  LoadedModule module;
+  FilterPtr filter;
+
+  bool Load() {
+    std::string error;
+    if (!module.Load(ModulePath(), error)) return false;
+    ClassDesc* descriptor = module.LibClassDesc(0);
+    if (descriptor == nullptr) return false;
+    filter = CreateFilter(*descriptor);
+    return filter != nullptr;
+  }
+
+  Block Save() {
+    Block block(kBlockSize);
+    filter->SaveConfig(block.data());
+    return block;
+  }
+};
+
+inline bool FileExists(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+inline std::vector<uint8_t> ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in),
+                              std::istreambuf_iterator<char>());
+}
+
+// The index image of an 8-bit PCX file: width, height and W x H indices.
+struct PcxImage {
+  int width = 0;
+  int height = 0;
+  std::vector<uint8_t> indices;
+  std::vector<uint8_t> palette;  // the 768 bytes after the 0x0C marker
+};
+
+inline bool DecodePcx(const std::vector<uint8_t>& file, PcxImage& image) {
+  if (file.size() < 128 + 769 || file[0] != 0x0A || file[3] != 8) return false;
+  image.width = (file[8] | file[9] << 8) + 1;
+  image.height = (file[10] | file[11] << 8) + 1;
+  const size_t count = size_t(image.width) * image.height;
+  const size_t dataEnd = file.size() - 769;
+  image.indices.clear();
+  for (size_t p = 128; p < dataEnd && image.indices.size() < count;) {
+    uint8_t run = 1;
+    uint8_t value = file[p++];
+    if (value >= 0xC0) {
+      run = value & 0x3F;
+      if (p >= dataEnd) return false;
+      value = file[p++];
+    }
+    image.indices.insert(image.indices.end(), run, value);
+  }
+  if (file[dataEnd] != 0x0C) return false;
+  image.palette.assign(file.begin() + dataEnd + 1, file.end());
+  return image.indices.size() == count;
+}
+
+}  // namespace wintest
