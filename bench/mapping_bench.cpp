@@ -9,6 +9,7 @@
 // time of Group/Reference/case by it: the speed-up. CPU time, since a busy
 // machine inflates wall time.
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -230,6 +231,9 @@ void PcxEncode(benchmark::State& state) {
 // time per frame, ns per pixel and the speed-up over its group's reference.
 class SummaryReporter : public benchmark::ConsoleReporter {
  public:
+  // Colours only on a terminal, so that saved output stays plain text.
+  SummaryReporter() : ConsoleReporter(isatty(fileno(stdout)) ? OO_ColorTabular : OO_Tabular) {}
+
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {
