@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "host/demo_frame.h"
+#include "host/dialog_screenshot.h"
+#include "host/host_window.h"
 #include "host/loaded_module.h"
 #include "host/progress_window.h"
 #include "host/sdk/class_desc.h"
@@ -29,7 +31,8 @@ const char kUsage[] =
     "usage: selvo-host info MODULE\n"
     "       selvo-host render MODULE [--settings FILE] --demo --frame N [--abort-at N]\n"
     "       selvo-host setup MODULE --settings FILE\n"
-    "       selvo-host about MODULE\n";
+    "       selvo-host about MODULE\n"
+    "       selvo-host screenshot MODULE setup|about FILE.bmp [--settings FILE]\n";
 
 int Fail(const std::string& what, const std::string& problem) {
   std::fprintf(stderr, "selvo-host: %s: %s\n", what.c_str(), problem.c_str());
@@ -46,6 +49,7 @@ struct Arguments {
   bool hasFrame = false;
   int frame = 0;
   int abortAt = 0;
+  std::vector<std::string> positional;  // the command's words after the module
 };
 
 bool ParseInt(const char* text, int& value) {
@@ -59,10 +63,11 @@ bool ParseInt(const char* text, int& value) {
   return true;
 }
 
-bool Parse(int argc, char** argv, Arguments& arguments) {
-  if (argc < 3) return false;
+bool Parse(int argc, char** argv, int positionalCount, Arguments& arguments) {
+  if (argc < 3 + positionalCount) return false;
   arguments.module = argv[2];
-  for (int i = 3; i < argc; ++i) {
+  arguments.positional.assign(argv + 3, argv + 3 + positionalCount);
+  for (int i = 3 + positionalCount; i < argc; ++i) {
     const std::string option = argv[i];
     const bool hasValue = i + 1 < argc;
     if (option == "--demo") {
@@ -234,12 +239,26 @@ int Setup(ImageFilter& filter, const std::string& settings) {
   if (GetFileAttributesA(settings.c_str()) != INVALID_FILE_ATTRIBUTES) {
     if (int failed = LoadSettings(filter, settings)) return failed;
   }
-  const BOOL confirmed = filter.ShowSetupDialog(nullptr);
+  HostWindow host;
+  const BOOL confirmed = filter.ShowSetupDialog(host.Handle());
   std::printf("ShowSetupDialog: %d\n", confirmed);
   if (!confirmed) return 0;
   std::vector<char> block(filter.GetConfigSize());
   if (!filter.SaveConfig(block.data()) || !WriteFile(settings, block))
     return Fail(settings, "cannot save the settings");
+  return 0;
+}
+
+// Opens a dialog, saves what it shows as a BMP file and closes it again.
+int Screenshot(ImageFilter& filter, const Arguments& arguments) {
+  if (!arguments.settings.empty()) {
+    if (int failed = LoadSettings(filter, arguments.settings)) return failed;
+  }
+  const std::string& dialog = arguments.positional[0];
+  const std::string& picture = arguments.positional[1];
+  std::string error;
+  if (!ScreenshotDialog(filter, dialog, picture, error)) return Fail(picture, error);
+  std::printf("%s dialog saved as %s\n", dialog.c_str(), picture.c_str());
   return 0;
 }
 
@@ -255,7 +274,9 @@ int Run(const std::string& command, const Arguments& arguments) {
   if (filter == nullptr) return Fail(arguments.module, "the filter could not be created");
   if (command == "render") return Render(*filter, arguments);
   if (command == "setup") return Setup(*filter, arguments.settings);
-  std::printf("ShowAboutBox: %d\n", filter->ShowAboutBox(nullptr));
+  if (command == "screenshot") return Screenshot(*filter, arguments);
+  HostWindow host;
+  std::printf("ShowAboutBox: %d\n", filter->ShowAboutBox(host.Handle()));
   return 0;
 }
 
@@ -265,8 +286,9 @@ int main(int argc, char** argv) {
   Arguments arguments;
   const std::string command = argc > 1 ? argv[1] : "";
   const bool known = command == "info" || command == "render" || command == "setup" ||
-                     command == "about";
-  if (!known || !Parse(argc, argv, arguments)) {
+                     command == "about" || command == "screenshot";
+  const int positionalCount = command == "screenshot" ? 2 : 0;
+  if (!known || !Parse(argc, argv, positionalCount, arguments)) {
     std::fputs(kUsage, stderr);
     return kExitUsage;
   }
