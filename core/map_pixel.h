@@ -43,7 +43,9 @@ inline uint8_t MapUniformDithered(const Pixel64& color, int x, int y,
 }
 
 // The entry of From..To nearest to the colour (palette bytes scaled by 256);
-// the lowest index wins a tie. From > To gives From without a search.
+// the lowest index wins a tie. From > To gives From without a search. This
+// linear search defines the result; frames are mapped through
+// NearestColorSearch (core/nearest_color.h), which gives the same index.
 uint8_t FindMostSimilarColor(const Pixel64& color, const ColorRange& range,
                              const uint8_t palette[kPaletteSize]);
 
