@@ -8,32 +8,22 @@
 namespace selvo {
 namespace {
 
-unsigned IdAt(const void* channel, int selector, std::size_t offset) {
-  if (selector == kMaterialEffectsSelector)
-    return static_cast<const uint8_t*>(channel)[offset];
-  return static_cast<const uint16_t*>(channel)[offset];
-}
-
-// Maps one fetched row in place: indices into `indexRow`, palette colours
-// (keeping alpha) into `pixels`.
-void MapRow(const RendererConfig& config, const void* channel, int selector,
-            int y, int width, Pixel64* pixels, uint8_t* indexRow) {
+// Maps row y of the frame in place with the row's IDs from the channel.
+void MapRow(PaletteMapper& mapper, const void* channel, int selector, int y,
+            int width, Pixel64* pixels, uint8_t* indexRow) {
   const std::size_t rowStart = std::size_t(y) * width;
-  for (int x = 0; x < width; ++x) {
-    const ColorRange& range = RangeForId(config, IdAt(channel, selector, rowStart + x));
-    const uint8_t index = MapPixel(pixels[x], x, y, range, config.palette, config.method);
-    indexRow[x] = index;
-    const uint8_t* entry = config.palette + 3 * index;
-    pixels[x].r = uint16_t(entry[0] * 256);
-    pixels[x].g = uint16_t(entry[1] * 256);
-    pixels[x].b = uint16_t(entry[2] * 256);
-  }
+  if (selector == kMaterialEffectsSelector)
+    mapper.MapRow(static_cast<const uint8_t*>(channel) + rowStart, y, width, pixels, indexRow);
+  else
+    mapper.MapRow(static_cast<const uint16_t*>(channel) + rowStart, y, width, pixels, indexRow);
 }
 
-bool PrepareBuffers(FrameBuffers& buffers, int width, int height) {
+bool PrepareBuffers(FrameBuffers& buffers, const RendererConfig& config,
+                    int width, int height) {
   try {
     buffers.row.assign(std::size_t(width), Pixel64{});
     buffers.indices.assign(std::size_t(width) * std::size_t(height), 0);
+    buffers.mapper.Prepare(config);
     return true;
   } catch (const std::bad_alloc&) {
     buffers = FrameBuffers{};
@@ -56,7 +46,7 @@ FrameResult RenderFrame(const RendererConfig& config, FrameAccess* frame,
   // A frame without pixels cannot make a PCX: leave it as it is.
   if (width == 0 || height == 0) return result;
   const void* channel = frame->IdChannel(selector);
-  if (channel == nullptr || !PrepareBuffers(buffers, width, height)) return result;
+  if (channel == nullptr || !PrepareBuffers(buffers, config, width, height)) return result;
 
   int32_t abortFlag = 0;
   for (int y = 0; y < height; ++y) {
@@ -71,7 +61,7 @@ FrameResult RenderFrame(const RendererConfig& config, FrameAccess* frame,
       result.status = FrameStatus::kFetchFailed;
       return result;
     }
-    MapRow(config, channel, selector, y, width, pixels,
+    MapRow(buffers.mapper, channel, selector, y, width, pixels,
            buffers.indices.data() + std::size_t(y) * width);
     frame->StorePixels(0, y, width, pixels);
     result.rowsDone = y + 1;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/map_pixel.h"
+#include "core/palette_mapper.h"
 #include "core/renderer_config.h"
 #include "pcx/pcx_writer.h"
 
@@ -64,10 +65,12 @@ struct FrameResult {
 using IndexBuffer = std::vector<uint8_t>;
 
 // Buffers that a caller rendering a sequence keeps across frames. After a
-// frame `indices` holds its index image (complete rows only).
+// frame `indices` holds its index image (complete rows only). The mapper
+// keeps its prepared searches for the next frame with the same palette.
 struct FrameBuffers {
   std::vector<Pixel64> row;
   IndexBuffer indices;
+  PaletteMapper mapper;
 };
 
 // Saves a finished frame's index image; WritePcx's signature and contract.

@@ -4,6 +4,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
+  imagemagick netpbm pngquant  # what bench/compare_peers.py compares selvo with
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-pil
   libpng-dev libopenexr-dev

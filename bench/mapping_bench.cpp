@@ -1,0 +1,331 @@
+// Speed of the pixel mapping on a 1920 x 1080 16-bit test frame with the
+// 3-3-2 palette: each fast path next to the per-pixel reference it must
+// equal, so one run shows ns per pixel and the speed-up.
+//
+//   build/bench/mapping_bench [--benchmark_repetitions=5]
+//
+// Names are Group/Variant/case; the summary after the run gives each
+// benchmark's median CPU time per frame and ns per pixel, and divides the
+// time of Group/Reference/case by it: the speed-up. CPU time, since a busy
+// machine inflates wall time.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "bench/test_frame.h"
+#include "core/frame_driver.h"
+#include "core/map_pixel.h"
+#include "core/nearest_color.h"
+#include "core/palette_mapper.h"
+#include "pcx/pcx_writer.h"
+
+namespace selvo::bench {
+namespace {
+
+constexpr int kWidth = 1920;
+constexpr int kHeight = 1080;
+
+const TestFrame& Frame() {
+  static const TestFrame frame = MakeTestFrame(kWidth, kHeight, 1);
+  return frame;
+}
+
+// The previous frame of the same sequence, used to warm what is kept.
+const TestFrame& PreviousFrame() {
+  static const TestFrame frame = MakeTestFrame(kWidth, kHeight, 2);
+  return frame;
+}
+
+// A band of `size` entries of the 3-3-2 palette, ending at entry 255.
+ColorRange Band(int size) { return ColorRange{uint8_t(256 - size), 255, 0}; }
+
+void CountPixels(benchmark::State& state) {
+  state.counters["pixels"] = double(kWidth) * kHeight;
+}
+
+// Every ID of the frame mapped with the same range and method.
+RendererConfig ConfigFor(int32_t method, const ColorRange& range) {
+  RendererConfig config;
+  config.method = method;
+  std::fill(std::begin(config.ranges), std::end(config.ranges), range);
+  return config;
+}
+
+// ---- most similar colour, one search per pixel
+
+// Maps every pixel of the frame with `find` into an index image, once per
+// iteration; `startFrame` runs first in each iteration, inside the timing.
+template <typename Find, typename Start = void (*)()>
+void MapFramePixels(benchmark::State& state, Find find, Start startFrame = [] {}) {
+  const std::vector<Pixel64>& pixels = Frame().pixels;
+  std::vector<uint8_t> indices(pixels.size());
+  for (auto _ : state) {
+    startFrame();
+    for (std::size_t i = 0; i < pixels.size(); ++i) indices[i] = find(pixels[i]);
+    benchmark::DoNotOptimize(indices.data());
+    benchmark::ClobberMemory();
+  }
+  CountPixels(state);
+}
+
+void NearestReference(benchmark::State& state, int bandSize) {
+  const ColorRange range = Band(bandSize);
+  const RendererConfig config;
+  MapFramePixels(state, [&](const Pixel64& p) {
+    return FindMostSimilarColor(p, range, config.palette);
+  });
+}
+
+// A search built for this frame alone: every cell it needs is built inside
+// the timing.
+void NearestFirstFrame(benchmark::State& state, int bandSize) {
+  const ColorRange range = Band(bandSize);
+  const RendererConfig config;
+  std::optional<NearestColorSearch> search;
+  MapFramePixels(
+      state, [&](const Pixel64& p) { return search->Find(p); },
+      [&] { search.emplace(config.palette, range.from, range.to); });
+}
+
+// A search kept from the previous frame of the sequence.
+void NearestSequence(benchmark::State& state, int bandSize) {
+  const ColorRange range = Band(bandSize);
+  const RendererConfig config;
+  NearestColorSearch search(config.palette, range.from, range.to);
+  for (const Pixel64& p : PreviousFrame().pixels) benchmark::DoNotOptimize(search.Find(p));
+  MapFramePixels(state, [&](const Pixel64& p) { return search.Find(p); });
+}
+
+// ---- whole rows: index, write-back, ID lookup, as the frame driver runs them
+
+// The frame driver's row loop before the mapper: MapPixel per pixel.
+void MapRowReference(const RendererConfig& config, const uint8_t* ids, int y, int width,
+                     Pixel64* pixels, uint8_t* indices) {
+  for (int x = 0; x < width; ++x) {
+    const ColorRange& range = RangeForId(config, ids[x]);
+    indices[x] = MapPixel(pixels[x], x, y, range, config.palette, config.method);
+    const uint8_t* entry = config.palette + 3 * indices[x];
+    pixels[x].r = uint16_t(entry[0] * 256);
+    pixels[x].g = uint16_t(entry[1] * 256);
+    pixels[x].b = uint16_t(entry[2] * 256);
+  }
+}
+
+// Maps the frame row by row from a pristine copy, as fetched rows would be.
+template <typename MapOneRow>
+void MapFrameRows(benchmark::State& state, MapOneRow mapOneRow) {
+  const TestFrame& frame = Frame();
+  std::vector<Pixel64> row(kWidth);
+  std::vector<uint8_t> indices(std::size_t(kWidth) * kHeight);
+  for (auto _ : state) {
+    for (int y = 0; y < kHeight; ++y) {
+      const std::size_t start = std::size_t(y) * kWidth;
+      std::copy_n(frame.pixels.begin() + start, kWidth, row.begin());
+      mapOneRow(frame.ids.data() + start, y, row.data(), indices.data() + start);
+    }
+    benchmark::DoNotOptimize(indices.data());
+  }
+  CountPixels(state);
+}
+
+// The three ways of mapping, each over the full palette.
+const std::pair<const char*, RendererConfig> kRowConfigs[] = {
+    {"nearest", ConfigFor(kFindMostSimilarColor, Band(256))},
+    {"uniform", ConfigFor(kUniformDistribution, ColorRange{0, 255, 0})},
+    {"dithered", ConfigFor(kUniformDistribution, ColorRange{0, 255, 1})},
+};
+
+void RowsReference(benchmark::State& state, const RendererConfig& config) {
+  MapFrameRows(state, [&](const uint8_t* ids, int y, Pixel64* pixels, uint8_t* indices) {
+    MapRowReference(config, ids, y, kWidth, pixels, indices);
+  });
+}
+
+void RowsMapper(benchmark::State& state, const RendererConfig& config) {
+  PaletteMapper mapper;
+  mapper.Prepare(config);
+  std::vector<Pixel64> warm = PreviousFrame().pixels;
+  std::vector<uint8_t> warmIndices(warm.size());
+  for (int y = 0; y < kHeight; ++y) {
+    const std::size_t start = std::size_t(y) * kWidth;
+    mapper.MapRow(PreviousFrame().ids.data() + start, y, kWidth, warm.data() + start,
+                  warmIndices.data() + start);
+  }
+  MapFrameRows(state, [&](const uint8_t* ids, int y, Pixel64* pixels, uint8_t* indices) {
+    mapper.MapRow(ids, y, kWidth, pixels, indices);
+  });
+}
+
+// What every row costs before any mapping: fetching it and storing indices.
+void RowsFloor(benchmark::State& state) {
+  MapFrameRows(state, [](const uint8_t* ids, int, Pixel64*, uint8_t* indices) {
+    std::copy_n(ids, kWidth, indices);
+  });
+}
+
+// ---- the whole frame driver and the PCX file
+
+class MemoryFrame : public FrameAccess {
+ public:
+  explicit MemoryFrame(const TestFrame& frame) : frame_(frame), pixels_(frame.pixels) {}
+  uint16_t Width() const override { return uint16_t(frame_.width); }
+  uint16_t Height() const override { return uint16_t(frame_.height); }
+  const void* IdChannel(int) override { return frame_.ids.data(); }
+  bool FetchPixels(int x, int y, int count, Pixel64* destination) override {
+    std::copy_n(frame_.pixels.begin() + std::size_t(y) * frame_.width + x, count, destination);
+    return true;
+  }
+  void StorePixels(int x, int y, int count, const Pixel64* source) override {
+    std::copy_n(source, count, pixels_.begin() + std::size_t(y) * frame_.width + x);
+  }
+  int FrameNumber() const override { return 1; }
+
+ private:
+  const TestFrame& frame_;
+  std::vector<Pixel64> pixels_;
+};
+
+class NoProgress : public ProgressWindow {
+ public:
+  void ReportProgress(int, int) override {}
+  void QueryAbort(int32_t*) override {}
+};
+
+// RenderFrame with buffers kept from the previous frame, PCX file included.
+void FrameDriverSequence(benchmark::State& state) {
+  RendererConfig config = ConfigFor(kFindMostSimilarColor, Band(256));
+  SetOutputName(config, "/tmp/selvo_bench.pcx");
+  FrameBuffers buffers;
+  NoProgress progress;
+  MemoryFrame previous(PreviousFrame());
+  RenderFrame(config, &previous, progress, buffers);
+  MemoryFrame frame(Frame());
+  for (auto _ : state) {
+    if (RenderFrame(config, &frame, progress, buffers).status != FrameStatus::kWritten)
+      state.SkipWithError("the PCX file could not be written");
+  }
+  std::remove("/tmp/selvo_bench0001.pcx");
+  CountPixels(state);
+}
+
+void PcxEncode(benchmark::State& state) {
+  const RendererConfig config;
+  std::vector<uint8_t> indices(Frame().pixels.size());
+  NearestColorSearch search(config.palette, 0, 255);
+  std::transform(Frame().pixels.begin(), Frame().pixels.end(), indices.begin(),
+                 [&](const Pixel64& p) { return search.Find(p); });
+  for (auto _ : state)
+    benchmark::DoNotOptimize(EncodePcxToMemory(indices.data(), kWidth, kHeight, config.palette));
+  CountPixels(state);
+}
+
+// ---- summary
+
+// Prints the usual console output, then one table: per benchmark the median
+// time per frame, ns per pixel and the speed-up over its group's reference.
+class SummaryReporter : public benchmark::ConsoleReporter {
+ public:
+  // Colours only on a terminal, so that saved output stays plain text.
+  SummaryReporter() : ConsoleReporter(isatty(fileno(stdout)) ? OO_ColorTabular : OO_Tabular) {}
+
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+      if (run.error_occurred) continue;
+      // With --benchmark_report_aggregates_only only the aggregates come.
+      const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+      if (run.run_type != Run::RT_Iteration && !median) continue;
+      const std::string& name = run.run_name.function_name;
+      if (times_.find(name) == times_.end()) order_.push_back(name);
+      const double ns = run.GetAdjustedCPUTime() * ToNanoseconds(run.time_unit);
+      if (median) reportedMedians_[name] = ns;
+      else times_[name].push_back(ns);
+      const auto pixels = run.counters.find("pixels");
+      if (pixels != run.counters.end()) pixels_[name] = pixels->second.value;
+    }
+  }
+
+  void Finalize() override {
+    ConsoleReporter::Finalize();
+    std::map<std::string, double> medians;
+    for (const std::string& name : order_)
+      medians[name] = reportedMedians_.count(name) ? reportedMedians_[name] : Median(times_[name]);
+    std::printf("\n%-36s %12s %10s %10s\n", "benchmark (median CPU time)", "ms/frame", "ns/pixel",
+                "speed-up");
+    for (const std::string& name : order_) {
+      const double ns = medians[name];
+      const double pixels = pixels_.count(name) ? pixels_[name] : 1.0;
+      std::printf("%-36s %12.2f %10.2f", name.c_str(), ns / 1e6, ns / pixels);
+      const auto reference = medians.find(ReferenceOf(name));
+      if (reference != medians.end() && reference->first != name)
+        std::printf(" %9.1fx", reference->second / ns);
+      std::printf("\n");
+    }
+  }
+
+ private:
+  static double ToNanoseconds(benchmark::TimeUnit unit) {
+    switch (unit) {
+      case benchmark::kSecond: return 1e9;
+      case benchmark::kMillisecond: return 1e6;
+      case benchmark::kMicrosecond: return 1e3;
+      default: return 1.0;
+    }
+  }
+  static double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+  }
+  // Group/Variant/argument -> Group/Reference/argument.
+  static std::string ReferenceOf(const std::string& name) {
+    const std::size_t first = name.find('/');
+    const std::size_t second = name.find('/', first + 1);
+    if (first == std::string::npos || second == std::string::npos) return "";
+    return name.substr(0, first) + "/Reference" + name.substr(second);
+  }
+
+  std::vector<std::string> order_;
+  std::map<std::string, std::vector<double>> times_;
+  std::map<std::string, double> reportedMedians_;
+  std::map<std::string, double> pixels_;
+};
+
+// Group/Variant/case: the summary compares each variant with Group/Reference
+// of the same case.
+void RegisterAll() {
+  using benchmark::RegisterBenchmark;
+  for (int band : {256, 16, 2}) {
+    const std::string suffix = "/band:" + std::to_string(band);
+    RegisterBenchmark(("Nearest/Reference" + suffix).c_str(), NearestReference, band);
+    RegisterBenchmark(("Nearest/FirstFrame" + suffix).c_str(), NearestFirstFrame, band);
+    RegisterBenchmark(("Nearest/Sequence" + suffix).c_str(), NearestSequence, band);
+  }
+  for (const auto& [method, config] : kRowConfigs) {
+    RegisterBenchmark((std::string("Rows/Reference/") + method).c_str(), RowsReference, config);
+    RegisterBenchmark((std::string("Rows/Mapper/") + method).c_str(), RowsMapper, config);
+  }
+  RegisterBenchmark("Rows/Floor", RowsFloor);
+  RegisterBenchmark("Frame/DriverSequence", FrameDriverSequence);
+  RegisterBenchmark("Frame/PcxEncode", PcxEncode);
+}
+
+}  // namespace
+}  // namespace selvo::bench
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  benchmark::SetDefaultTimeUnit(benchmark::kMillisecond);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  selvo::bench::RegisterAll();
+  selvo::bench::SummaryReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,197 @@
+// Row mapping and the frame driver must give every pixel what MapPixel gives
+// it, frame after frame, while the mapper keeps its searches between frames.
+#include "core/palette_mapper.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "core/frame_driver.h"
+#include "core/map_pixel.h"
+
+namespace selvo {
+namespace {
+
+RendererConfig RandomConfig(std::mt19937& rng, int32_t method) {
+  RendererConfig config;
+  config.method = method;
+  std::uniform_int_distribution<int> byte(0, 255), coin(0, 1);
+  for (ColorRange& range : config.ranges) {
+    range.from = uint8_t(byte(rng));
+    range.to = uint8_t(byte(rng));  // about half of them reversed
+    range.dither = uint8_t(coin(rng) ? 1 + byte(rng) % 200 : 0);
+  }
+  config.ranges[3] = {0, 255, 0};
+  config.ranges[4] = {255, 255, 1};
+  config.ranges[5] = {255, 0, 1};  // dither may step past 255 here
+  return config;
+}
+
+std::vector<Pixel64> RandomRow(std::mt19937& rng, int width) {
+  std::uniform_int_distribution<int> level(0, 65535);
+  std::vector<Pixel64> row(width);
+  for (Pixel64& p : row)
+    p = Pixel64{uint16_t(level(rng)), uint16_t(level(rng)), uint16_t(level(rng)),
+                uint16_t(level(rng))};
+  return row;
+}
+
+template <typename Id>
+std::vector<Id> RandomIds(std::mt19937& rng, int width, int maxId) {
+  std::uniform_int_distribution<int> id(0, maxId);
+  std::vector<Id> ids(width);
+  for (Id& v : ids) v = Id(id(rng));
+  return ids;
+}
+
+// Maps `rows` random rows with the mapper and checks each pixel's index,
+// written-back colour and alpha against MapPixel.
+template <typename Id>
+void ExpectRowsMatchMapPixel(PaletteMapper& mapper, const RendererConfig& config,
+                             std::mt19937& rng, int maxId, int rows) {
+  const int width = 333;
+  for (int y = 0; y < rows; ++y) {
+    const std::vector<Pixel64> original = RandomRow(rng, width);
+    const std::vector<Id> ids = RandomIds<Id>(rng, width, maxId);
+    std::vector<Pixel64> pixels = original;
+    std::vector<uint8_t> indices(width);
+    mapper.MapRow(ids.data(), y, width, pixels.data(), indices.data());
+    for (int x = 0; x < width; ++x) {
+      const ColorRange& range = RangeForId(config, ids[x]);
+      const uint8_t expected = MapPixel(original[x], x, y, range, config.palette, config.method);
+      ASSERT_EQ(indices[x], expected) << "pixel " << x << ", " << y << " id " << ids[x];
+      const uint8_t* entry = config.palette + 3 * expected;
+      ASSERT_EQ(pixels[x].r, entry[0] * 256);
+      ASSERT_EQ(pixels[x].g, entry[1] * 256);
+      ASSERT_EQ(pixels[x].b, entry[2] * 256);
+      ASSERT_EQ(pixels[x].a, original[x].a);
+    }
+  }
+}
+
+// The dither step as its definition states it: up one where F is odd and
+// x + y is odd, by the remainders of C's integer division.
+uint8_t DitheredByDefinition(const Pixel64& color, int x, int y, const ColorRange& range) {
+  const int m = 2 * (int(range.to) - int(range.from)) + 1;
+  const int f = int((m * Luminance(color)) * (1.0 / 65536));
+  int index = range.from + f / 2;
+  if (f % 2 != 0 && (x + y) % 2 != 0) ++index;
+  return uint8_t(std::min(index, 255));
+}
+
+// Reversed ranges give negative odd F, where a sign slip in the parity test
+// would show.
+TEST(MapUniformDithered, StepsAsDefinedForEveryRangeDirection) {
+  std::mt19937 rng(5);
+  std::uniform_int_distribution<int> byte(0, 255), coordinate(0, 4000);
+  for (int i = 0; i < 200000; ++i) {
+    const ColorRange range{uint8_t(byte(rng)), uint8_t(byte(rng)), 1};
+    const Pixel64 color = RandomRow(rng, 1)[0];
+    const int x = coordinate(rng), y = coordinate(rng);
+    ASSERT_EQ(MapUniformDithered(color, x, y, range), DitheredByDefinition(color, x, y, range))
+        << "range " << int(range.from) << ".." << int(range.to) << " at " << x << ", " << y;
+  }
+}
+
+TEST(PaletteMapper, RowsMatchMapPixelForEveryMethodAndIdWidth) {
+  std::mt19937 rng(42);
+  for (int32_t method : {kUniformDistribution, kFindMostSimilarColor, 0}) {
+    const RendererConfig config = RandomConfig(rng, method);
+    PaletteMapper mapper;
+    mapper.Prepare(config);
+    ExpectRowsMatchMapPixel<uint8_t>(mapper, config, rng, 255, 40);
+    ExpectRowsMatchMapPixel<uint16_t>(mapper, config, rng, 65535, 40);
+    ExpectRowsMatchMapPixel<uint16_t>(mapper, config, rng, 17, 40);
+  }
+}
+
+// A sequence whose settings change between frames: a new palette, new
+// ranges, back to an earlier palette, another method. Nothing prepared for an
+// earlier frame may leak into a later one.
+TEST(PaletteMapper, FollowsSettingsThatChangeBetweenFrames) {
+  std::mt19937 rng(9);
+  RendererConfig first = RandomConfig(rng, kFindMostSimilarColor);
+  RendererConfig secondPalette = first;
+  for (uint8_t& v : secondPalette.palette) v = uint8_t(255 - v);
+  RendererConfig newRanges = RandomConfig(rng, kFindMostSimilarColor);
+  RendererConfig uniform = first;
+  uniform.method = kUniformDistribution;
+
+  PaletteMapper mapper;
+  for (const RendererConfig* config :
+       {&first, &secondPalette, &newRanges, &first, &uniform, &first}) {
+    mapper.Prepare(*config);
+    ExpectRowsMatchMapPixel<uint8_t>(mapper, *config, rng, 20, 30);
+  }
+}
+
+// A frame in memory with a byte ID channel.
+class MemoryFrame : public FrameAccess {
+ public:
+  MemoryFrame(int width, int height, std::mt19937& rng)
+      : width_(width), height_(height), ids_(RandomIds<uint8_t>(rng, width * height, 30)) {
+    for (int y = 0; y < height; ++y) {
+      const std::vector<Pixel64> row = RandomRow(rng, width);
+      pixels_.insert(pixels_.end(), row.begin(), row.end());
+    }
+  }
+  uint16_t Width() const override { return uint16_t(width_); }
+  uint16_t Height() const override { return uint16_t(height_); }
+  const void* IdChannel(int selector) override {
+    return selector == kMaterialEffectsSelector ? ids_.data() : nullptr;
+  }
+  bool FetchPixels(int x, int y, int count, Pixel64* destination) override {
+    std::copy_n(pixels_.begin() + y * width_ + x, count, destination);
+    return true;
+  }
+  void StorePixels(int x, int y, int count, const Pixel64* source) override {
+    std::copy_n(source, count, pixels_.begin() + y * width_ + x);
+  }
+  int FrameNumber() const override { return 1; }
+
+  const std::vector<uint8_t>& ids() const { return ids_; }
+  const std::vector<Pixel64>& pixels() const { return pixels_; }
+
+ private:
+  int width_, height_;
+  std::vector<uint8_t> ids_;
+  std::vector<Pixel64> pixels_;
+};
+
+class SilentProgress : public ProgressWindow {
+ public:
+  void ReportProgress(int, int) override {}
+  void QueryAbort(int32_t*) override {}
+};
+
+TEST(RenderFrameWithMapper, SequenceSharingBuffersMatchesMapPixel) {
+  std::mt19937 rng(3);
+  RendererConfig config = RandomConfig(rng, kFindMostSimilarColor);
+  const std::string name = ::testing::TempDir() + "mapper_seq.pcx";
+  ASSERT_TRUE(SetOutputName(config, name));
+  SilentProgress progress;
+  FrameBuffers buffers;
+  for (int frameIndex = 0; frameIndex < 3; ++frameIndex) {
+    if (frameIndex == 2) std::swap(config.palette[0], config.palette[700]);
+    MemoryFrame frame(97, 31, rng);
+    const std::vector<Pixel64> original = frame.pixels();
+    const FrameResult result = RenderFrame(config, &frame, progress, buffers);
+    ASSERT_EQ(result.status, FrameStatus::kWritten);
+    for (int y = 0; y < 31; ++y)
+      for (int x = 0; x < 97; ++x) {
+        const std::size_t at = std::size_t(y) * 97 + x;
+        const ColorRange& range = RangeForId(config, frame.ids()[at]);
+        ASSERT_EQ(buffers.indices[at],
+                  MapPixel(original[at], x, y, range, config.palette, config.method))
+            << "frame " << frameIndex << " pixel " << x << ", " << y;
+      }
+    std::remove(result.pcxPath.c_str());
+  }
+}
+
+}  // namespace
+}  // namespace selvo
