@@ -9,7 +9,8 @@
 //   1086..1089  frame number, signed 32-bit little-endian
 //   1090        row before which the abort query says stop (255: never)
 //   1091        row whose fetch fails (255: never)
-//   1092        flags: bit 0 no ID channel, bit 1 the write fails
+//   1092        flags: bit 0 no ID channel, bit 1 the write fails, bit 2
+//               render again with the palette shifted, then as at first
 //   1093...     W x H IDs (1 or 2 bytes each, by the selected channel),
 //               then W x H pixels of 8 bytes (r, g, b, a little-endian)
 #include <cstdint>
@@ -134,8 +135,9 @@ void CheckName(const RendererConfig& config, int frameNumber, const FrameResult&
   }
 }
 
-// Each palettized pixel carries its palette entry at 256 times the byte,
-// alpha kept; its index lies in its ID's range when the range runs upward.
+// Each palettized pixel has the index the mapping's definition gives (within
+// its ID's range when the range runs upward) and carries that palette entry
+// at 256 times the byte, alpha kept.
 void CheckPalettized(const RendererConfig& config, MemoryFrame& frame,
                      const std::vector<Pixel64>& original, const IndexBuffer& indices,
                      int width, int rows) {
@@ -146,6 +148,7 @@ void CheckPalettized(const RendererConfig& config, MemoryFrame& frame,
                               ? frame.bytes[at] : frame.words[at];
       const ColorRange& range = RangeForId(config, id);
       const uint8_t index = indices[at];
+      CHECK(index == MapPixel(original[at], x, y, range, config.palette, config.method));
       if (range.from <= range.to) CHECK(index >= range.from && index <= range.to);
       const Pixel64& p = frame.At(x, y);
       CHECK(p.r == config.palette[3 * index] * 256);
@@ -156,47 +159,31 @@ void CheckPalettized(const RendererConfig& config, MemoryFrame& frame,
   }
 }
 
-}  // namespace
+// One frame as the input describes it.
+struct FrameInput {
+  int width = 0, height = 0, frameNumber = 0, abortRow = -1, failingRow = -1;
+  uint8_t flags = 0;
+  std::vector<uint8_t> bytes;    // IDs of the material effects channel
+  std::vector<uint16_t> words;   // IDs of the object channel
+  std::vector<Pixel64> pixels;
+};
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-  ByteReader in{data, size};
-  uint8_t block[kConfigSize];
-  for (uint8_t& b : block) b = in.Byte();
-  const int width = in.Byte();
-  const int height = in.Byte() % 32;
-  const int frameNumber = int32_t(in.U32());
-  const uint8_t abortByte = in.Byte();
-  const uint8_t failByte = in.Byte();
-  const uint8_t flags = in.Byte();
-  const int abortRow = abortByte == 255 ? -1 : abortByte;
-  const int failingRow = failByte == 255 ? -1 : failByte;
-
-  RendererConfig config;
-  CheckLoadConfig(block, config);
-
+// Renders the frame with `buffers` as a sequence would, and checks every
+// outcome against what the settings and the frame call for.
+void RenderAndCheck(const RendererConfig& config, const FrameInput& input, FrameBuffers& buffers) {
+  const int width = input.width, height = input.height;
   const std::size_t pixelCount = std::size_t(width) * height;
-  MemoryFrame frame(width, height, frameNumber);
-  frame.withoutChannel = flags & 1;
-  frame.failingRow = failingRow;
-  const bool wordIds = IdChannelSelector(config) == kObjectSelector;
-  for (std::size_t i = 0; i < pixelCount; ++i) {
-    if (wordIds) frame.words.push_back(in.U16());
-    else frame.bytes.push_back(in.Byte());
-  }
-  std::vector<Pixel64> original(pixelCount);
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      uint16_t c[4];
-      for (uint16_t& v : c) v = in.U16();
-      frame.At(x, y) = Pixel64{c[0], c[1], c[2], c[3]};
-      original[std::size_t(y) * width + x] = frame.At(x, y);
-    }
-  }
+  MemoryFrame frame(width, height, input.frameNumber);
+  frame.withoutChannel = input.flags & 1;
+  frame.failingRow = input.failingRow;
+  frame.bytes = input.bytes;
+  frame.words = input.words;
+  const std::vector<Pixel64>& original = input.pixels;
+  for (std::size_t i = 0; i < pixelCount; ++i) frame.At(int(i % width), int(i / width)) = original[i];
 
   g_written = WrittenPcx{};
-  g_written.fail = flags & 2;
-  ScriptedProgress progress(abortRow, height - 1);
-  FrameBuffers buffers;
+  g_written.fail = input.flags & 2;
+  ScriptedProgress progress(input.abortRow, height - 1);
   const FrameResult result = RenderFrame(config, &frame, progress, buffers, KeepPcxInMemory);
 
   if (pixelCount == 0 || frame.withoutChannel) {
@@ -205,19 +192,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     for (std::size_t i = 0; i < pixelCount; ++i)
       CHECK(std::memcmp(&frame.At(int(i % width), int(i / width)), &original[i],
                         sizeof(Pixel64)) == 0);
-    return 0;
+    return;
   }
   CHECK(frame.requestedSelector == IdChannelSelector(config));
 
   // The first row that stops the frame: an abort is asked before its fetch.
   int stopRow = height;
   FrameStatus stopStatus = FrameStatus::kWritten;
-  if (abortRow >= 0 && abortRow < height) {
-    stopRow = abortRow;
+  if (input.abortRow >= 0 && input.abortRow < height) {
+    stopRow = input.abortRow;
     stopStatus = FrameStatus::kAborted;
   }
-  if (failingRow >= 0 && failingRow < stopRow) {
-    stopRow = failingRow;
+  if (input.failingRow >= 0 && input.failingRow < stopRow) {
+    stopRow = input.failingRow;
     stopStatus = FrameStatus::kFetchFailed;
   }
   CHECK(result.rowsDone == stopRow);
@@ -229,12 +216,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
 
   if (stopRow < height) {
     CHECK(result.status == stopStatus && g_written.calls == 0);
-    return 0;
+    return;
   }
-  CheckName(config, frameNumber, result);
+  CheckName(config, input.frameNumber, result);
   if (result.status == FrameStatus::kBadName) {
     CHECK(g_written.calls == 0);
-    return 0;
+    return;
   }
   CHECK(g_written.calls == 1 && g_written.path == result.pcxPath);
   CHECK(result.status == (g_written.fail ? FrameStatus::kWriteFailed : FrameStatus::kWritten));
@@ -242,5 +229,48 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   CHECK(decoded.ok && decoded.width == width && decoded.height == height);
   CHECK(decoded.indices == buffers.indices);
   CHECK(std::memcmp(decoded.palette, config.palette, kPaletteSize) == 0);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  ByteReader in{data, size};
+  uint8_t block[kConfigSize];
+  for (uint8_t& b : block) b = in.Byte();
+  FrameInput input;
+  input.width = in.Byte();
+  input.height = in.Byte() % 32;
+  input.frameNumber = int32_t(in.U32());
+  const uint8_t abortByte = in.Byte();
+  const uint8_t failByte = in.Byte();
+  input.flags = in.Byte();
+  input.abortRow = abortByte == 255 ? -1 : abortByte;
+  input.failingRow = failByte == 255 ? -1 : failByte;
+
+  RendererConfig config;
+  CheckLoadConfig(block, config);
+
+  const std::size_t pixelCount = std::size_t(input.width) * input.height;
+  const bool wordIds = IdChannelSelector(config) == kObjectSelector;
+  for (std::size_t i = 0; i < pixelCount; ++i) {
+    if (wordIds) input.words.push_back(in.U16());
+    else input.bytes.push_back(in.Byte());
+  }
+  for (std::size_t i = 0; i < pixelCount; ++i) {
+    uint16_t c[4];
+    for (uint16_t& v : c) v = in.U16();
+    input.pixels.push_back(Pixel64{c[0], c[1], c[2], c[3]});
+  }
+
+  FrameBuffers buffers;
+  RenderAndCheck(config, input, buffers);
+  if (input.flags & 4) {
+    // A sequence whose palette changes and changes back: what the buffers
+    // kept from one frame must not leak into the next.
+    RendererConfig shifted = config;
+    std::memmove(shifted.palette, config.palette + 3, kPaletteSize - 3);
+    RenderAndCheck(shifted, input, buffers);
+    RenderAndCheck(config, input, buffers);
+  }
   return 0;
 }

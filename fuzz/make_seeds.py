@@ -81,6 +81,11 @@ def frame_seeds():
     save(t, "version_0", frame_input(settings_block(version=0, channel=7, method=0), 3, 3,
                                      word_ids=True))
     save(t, "empty_frame", frame_input(settings_block(), 0, 3))
+    save(t, "sequence_most_similar", frame_input(settings_block(method=1024, ranges=spread), 9, 5,
+                                                 flags=4))
+    save(t, "sequence_uniform_objects", frame_input(settings_block(channel=1002, ranges=spread),
+                                                    6, 4, ids=[0, 5, 17, 9], word_ids=True,
+                                                    flags=4))
 
 
 def pcx_file(width, height, indices, palette, trailer=True, version=5, planes=1):
