@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -11,11 +10,10 @@
 #include <vector>
 
 #include "pcx/pcx_writer.h"
+#include "tests/scratch_dir.h"
 
 namespace selvo {
 namespace {
-
-namespace fs = std::filesystem;
 
 // A frame held in memory, carrying either or both ID channels.
 class MemoryFrame : public FrameAccess {
@@ -84,15 +82,7 @@ class ScriptedProgress : public ProgressWindow {
 
 class FrameDriver : public ::testing::Test {
  protected:
-  FrameDriver()
-      : folder_(fs::temp_directory_path() /
-                (std::string("selvo-frame-") +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name())) {
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-    SetOutputName(config, (folder_ / "shot.pcx").string());
-  }
-  ~FrameDriver() override { fs::remove_all(folder_); }
+  FrameDriver() { SetOutputName(config, scratch_.Path("shot.pcx")); }
 
   // A 5 x 3 grey ramp with material IDs 0, 1, 2 by row.
   MemoryFrame GreyFrame() {
@@ -106,13 +96,11 @@ class FrameDriver : public ::testing::Test {
     return frame;
   }
 
-  std::vector<fs::path> FilesInFolder() const {
-    return {fs::directory_iterator(folder_), fs::directory_iterator()};
-  }
+  std::vector<std::string> FilesInFolder() const { return scratch_.Files(); }
 
   RendererConfig config;
   FrameBuffers buffers;
-  fs::path folder_;
+  test::ScratchDir scratch_;
 };
 
 TEST_F(FrameDriver, NoFrameAnswersNoSource) {
@@ -241,7 +229,7 @@ TEST_F(FrameDriver, WritesThePcxUnderTheComposedName) {
   ScriptedProgress progress;
   const FrameResult result = RenderFrame(config, &frame, progress, buffers);
   ASSERT_EQ(result.status, FrameStatus::kWritten);
-  EXPECT_EQ(result.pcxPath, (folder_ / "shot0012.pcx").string());
+  EXPECT_EQ(result.pcxPath, scratch_.Path("shot0012.pcx"));
 
   std::ifstream in(result.pcxPath, std::ios::binary);
   const std::vector<uint8_t> written{std::istreambuf_iterator<char>(in), {}};
@@ -257,7 +245,7 @@ TEST_F(FrameDriver, UnusableNamesPalettizeButWriteNoFile) {
   // 250 characters before the dot: 258 once the frame number is added.
   ASSERT_TRUE(SetOutputName(tooLong, std::string(250, 'b') + ".pcx"));
   RendererConfig missingFolder = config;
-  SetOutputName(missingFolder, (folder_ / "absent" / "x.pcx").string());
+  SetOutputName(missingFolder, scratch_.Path("absent/x.pcx"));
 
   const std::pair<const RendererConfig*, FrameStatus> runs[] = {
       {&unterminated, FrameStatus::kBadName},

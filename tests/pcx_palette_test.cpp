@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "pcx/pcx_writer.h"
+#include "tests/scratch_dir.h"
 
 namespace selvo {
 namespace {
@@ -16,15 +17,9 @@ using Bytes = std::vector<uint8_t>;
 
 class PcxPalette : public ::testing::Test {
  protected:
-  PcxPalette()
-      : folder_(fs::temp_directory_path() /
-                (std::string("selvo-palette-") +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name())) {
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
+  PcxPalette() {
     for (int i = 0; i < 768; ++i) palette_[i] = uint8_t(255 - i % 256);
   }
-  ~PcxPalette() override { fs::remove_all(folder_); }
 
   std::string Write(const std::string& name, const Bytes& bytes) {
     const fs::path path = folder_ / name;
@@ -49,7 +44,8 @@ class PcxPalette : public ::testing::Test {
   }
 
   uint8_t palette_[768];
-  fs::path folder_;
+  test::ScratchDir scratch_;
+  const fs::path& folder_ = scratch_.root();
 };
 
 TEST_F(PcxPalette, ReadsBackThePaletteItWasWrittenWith) {

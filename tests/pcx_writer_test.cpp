@@ -10,6 +10,8 @@
 #include <random>
 #include <vector>
 
+#include "tests/scratch_dir.h"
+
 namespace selvo {
 namespace {
 
@@ -122,24 +124,14 @@ TEST(PcxEncoding, ImagesWithoutPixelsOrTooLargeAreRefused) {
 
 class PcxFile : public ::testing::Test {
  protected:
-  PcxFile()
-      : folder_(fs::temp_directory_path() /
-                (std::string("selvo-pcx-") +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name())) {
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-  }
-  ~PcxFile() override { fs::remove_all(folder_); }
-
   static Bytes Read(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), {});
   }
-  std::size_t FileCount() const {
-    return std::distance(fs::directory_iterator(folder_), fs::directory_iterator());
-  }
+  std::size_t FileCount() const { return scratch_.Files().size(); }
 
-  fs::path folder_;
+  test::ScratchDir scratch_;
+  const fs::path& folder_ = scratch_.root();
 };
 
 TEST_F(PcxFile, WritesTheEncodingAndReplacesAnOlderFile) {

@@ -9,38 +9,13 @@
 #include <half.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
 
-#include <unistd.h>
 
 namespace selvo::test {
-
-ScratchDir::ScratchDir() {
-  static std::atomic<int> counter{0};
-  std::filesystem::path base = std::filesystem::temp_directory_path();
-  for (;;) {
-    root_ = base / ("selvo_cli_test_" + std::to_string(::getpid()) + "_" +
-                    std::to_string(counter++));
-    if (std::filesystem::create_directory(root_)) break;
-  }
-}
-
-ScratchDir::~ScratchDir() {
-  std::error_code ignored;
-  std::filesystem::remove_all(root_, ignored);
-}
-
-std::vector<std::string> ScratchDir::Files() const {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(root_))
-    names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 void WritePng(const std::string& path, int width, int height, int colorType, int bitDepth,
               const std::vector<uint16_t>& samples, const std::vector<uint8_t>& palette,

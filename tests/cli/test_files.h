@@ -1,5 +1,5 @@
 // Test inputs written with libpng and OpenEXR directly (not through the
-// code under test), and a scratch folder per test.
+// code under test).
 #pragma once
 
 #include <cstdint>
@@ -9,24 +9,9 @@
 
 #include <ImfPixelType.h>
 
+#include "tests/scratch_dir.h"
+
 namespace selvo::test {
-
-// A fresh folder, removed with everything in it when the object goes.
-class ScratchDir {
- public:
-  ScratchDir();
-  ~ScratchDir();
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-
-  std::string Path(const std::string& name) const { return (root_ / name).string(); }
-  const std::filesystem::path& root() const { return root_; }
-  // Every file name in the folder, sorted.
-  std::vector<std::string> Files() const;
-
- private:
-  std::filesystem::path root_;
-};
 
 // `samples` holds width x height x channels values of the bit depth, row by
 // row; colorType is a PNG_COLOR_TYPE_*; `palette` (R, G, B bytes) only for
