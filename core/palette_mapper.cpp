@@ -4,12 +4,93 @@
 #include <cstring>
 
 namespace selvo {
+namespace {
+
+// Pixels per pass of the uniform row loop: their luminances stay in L1.
+constexpr int kChunk = 256;
+
+// The SIMD loops below are also built for AVX2, picked at load time where the
+// CPU has it: twice the doubles per instruction. Only where the loader
+// supports the choice (GNU ifunc).
+#if defined(__GNUC__) && defined(__x86_64__) && defined(__linux__)
+#define SELVO_SIMD_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define SELVO_SIMD_CLONES
+#endif
+
+// Luminance of each pixel, in a loop of its own that the compiler turns into
+// SIMD doubles (this file is built with the full vectorizer cost model). The
+// operations and their order are Luminance's, so every value is the same.
+SELVO_SIMD_CLONES void Luminances(const Pixel64* pixels, int count, double* luminances) {
+  for (int i = 0; i < count; ++i) luminances[i] = Luminance(pixels[i]);
+}
+
+// Indices for a run of pixels that share one range, in loops free of the ID
+// lookup so that the compiler vectorizes them.
+SELVO_SIMD_CLONES void StepRun(double scale, int from, const double* luminances, int count,
+                               uint8_t* indices) {
+  for (int i = 0; i < count; ++i) indices[i] = uint8_t(from + int(scale * luminances[i]));
+}
+
+// `parity` is x + y of the run's first pixel.
+SELVO_SIMD_CLONES void StepDitheredRun(double scale, int from, const double* luminances,
+                                       int count, int parity, uint8_t* indices) {
+  for (int i = 0; i < count; ++i) {
+    const int f = int(scale * luminances[i]);
+    const int index = from + f / 2 + (f & (parity + i) & 1);
+    // Only a reversed range starting at 255 reaches 256.
+    indices[i] = uint8_t(index > 255 ? 255 : index);
+  }
+}
+
+// How many IDs from ids[0] on, at most `count`, equal ids[0]; compared eight
+// bytes at a time, since objects cover long runs of a row.
+template <typename Id>
+int RunLength(const Id* ids, int count) {
+  constexpr int kPerWord = int(sizeof(uint64_t) / sizeof(Id));
+  const uint64_t pattern = uint64_t(ids[0]) * (~uint64_t(0) / Id(~Id(0)));
+  int n = 1;
+  for (; n + kPerWord <= count; n += kPerWord) {
+    uint64_t word;
+    std::memcpy(&word, ids + n, sizeof word);
+    if (word != pattern) break;
+  }
+  while (n < count && ids[n] == ids[0]) ++n;
+  return n;
+}
+
+uint64_t AsBits(const Pixel64& pixel) {
+  uint64_t bits;
+  std::memcpy(&bits, &pixel, sizeof bits);
+  return bits;
+}
+
+}  // namespace
 
 void PaletteMapper::Prepare(const RendererConfig& config) {
   if (std::memcmp(config.palette, config_.palette, kPaletteSize) != 0) searches_.clear();
   config_ = config;
+  for (int k = 0; k < 256; ++k) {
+    const uint8_t* entry = config_.palette + 3 * k;
+    paletteColors_[k] = AsBits(Pixel64{uint16_t(entry[0] * 256), uint16_t(entry[1] * 256),
+                                       uint16_t(entry[2] * 256), 0});
+  }
   std::fill(std::begin(searchForId_), std::end(searchForId_), nullptr);
-  if (config_.method == kUniformDistribution) return;
+  if (config_.method == kUniformDistribution) {
+    for (int id = 0; id < kRangeCount; ++id) {
+      const ColorRange& range = config_.ranges[id];
+      const bool dither = range.dither != 0;
+      // n = To - From + 1 plain, m = 2 (To - From) + 1 dithered.
+      const int steps = (dither ? 2 : 1) * (int(range.to) - int(range.from)) + 1;
+      uniformSteps_[id] = UniformStep{steps / 65536.0, range.from, dither};
+      int same = 0;
+      while (uniformSteps_[same].scale != uniformSteps_[id].scale ||
+             uniformSteps_[same].from != range.from || uniformSteps_[same].dither != dither)
+        ++same;
+      uniformStepOfId_[id] = uint8_t(same);
+    }
+    return;
+  }
   for (int id = 0; id < kRangeCount; ++id) searchForId_[id] = &SearchFor(config_.ranges[id]);
   // Ranges no ID uses any more are not worth their memory.
   const auto unused = [this](const std::unique_ptr<NearestColorSearch>& search) {
@@ -41,20 +122,46 @@ template <typename Id>
 void PaletteMapper::MapRowOf(const Id* ids, int y, int width, Pixel64* pixels,
                              uint8_t* indices) {
   if (config_.method == kUniformDistribution) {
-    for (int x = 0; x < width; ++x) {
-      const ColorRange& range = RangeForId(config_, ids[x]);
-      indices[x] = range.dither != 0 ? MapUniformDithered(pixels[x], x, y, range)
-                                     : MapUniform(pixels[x], range);
-    }
+    MapUniformRow(ids, y, width, pixels, indices);
   } else {
     for (int x = 0; x < width; ++x)
       indices[x] = SearchForId(ids[x]).Find(pixels[x]);
   }
+  WriteBackColors(width, indices, pixels);
+}
+
+// MapUniform and MapUniformDithered for a row, in two passes per chunk: the
+// luminances in a SIMD loop, then the indices of each run of pixels whose IDs
+// share a range. (n L) (-1/65536) truncated and subtracted from From equals
+// From plus (n / 65536) L truncated: scaling by a power of two is exact, and
+// truncation is symmetric about zero. Likewise (m L) (1/65536) = (m / 65536) L.
+template <typename Id>
+void PaletteMapper::MapUniformRow(const Id* ids, int y, int width, const Pixel64* pixels,
+                                  uint8_t* indices) const {
+  double luminances[kChunk];
+  for (int start = 0; start < width; start += kChunk) {
+    const int count = std::min(kChunk, width - start);
+    Luminances(pixels + start, count, luminances);
+    for (int i = 0; i < count;) {
+      const UniformStep& step = UniformStepForId(ids[start + i]);
+      // Runs of one ID are the rule; another ID may still share the range.
+      int end = i + RunLength(ids + start + i, count - i);
+      while (end < count && &UniformStepForId(ids[start + end]) == &step) ++end;
+      uint8_t* run = indices + start + i;
+      if (step.dither)
+        StepDitheredRun(step.scale, step.from, luminances + i, end - i, start + i + y, run);
+      else
+        StepRun(step.scale, step.from, luminances + i, end - i, run);
+      i = end;
+    }
+  }
+}
+
+void PaletteMapper::WriteBackColors(int width, const uint8_t* indices, Pixel64* pixels) const {
+  const uint64_t alpha = AsBits(Pixel64{0, 0, 0, 0xFFFF});
   for (int x = 0; x < width; ++x) {
-    const uint8_t* entry = config_.palette + 3 * indices[x];
-    pixels[x].r = uint16_t(entry[0] * 256);
-    pixels[x].g = uint16_t(entry[1] * 256);
-    pixels[x].b = uint16_t(entry[2] * 256);
+    const uint64_t merged = (AsBits(pixels[x]) & alpha) | paletteColors_[indices[x]];
+    std::memcpy(static_cast<void*>(&pixels[x]), &merged, sizeof merged);  // keeps alpha
   }
 }
 

@@ -28,8 +28,24 @@ class PaletteMapper {
   void MapRow(const uint16_t* ids, int y, int width, Pixel64* pixels, uint8_t* indices);
 
  private:
+  // How MapUniform and MapUniformDithered step through one ID's range.
+  struct UniformStep {
+    double scale;  // n / 65536 (m / 65536 dithered): exact, a power of two
+    int from;
+    bool dither;
+  };
+  // The step for an ID; IDs with equal ranges share one, so that a row is
+  // mapped in long runs of pixels with the same step.
+  const UniformStep& UniformStepForId(unsigned id) const {
+    return uniformSteps_[uniformStepOfId_[id < kRangeCount ? id : 0]];
+  }
+
   template <typename Id>
   void MapRowOf(const Id* ids, int y, int width, Pixel64* pixels, uint8_t* indices);
+  template <typename Id>
+  void MapUniformRow(const Id* ids, int y, int width, const Pixel64* pixels,
+                     uint8_t* indices) const;
+  void WriteBackColors(int width, const uint8_t* indices, Pixel64* pixels) const;
   NearestColorSearch& SearchFor(const ColorRange& range);
   // IDs 16 and above share ID 0's range, as RangeForId has it.
   NearestColorSearch& SearchForId(unsigned id) {
@@ -37,6 +53,11 @@ class PaletteMapper {
   }
 
   RendererConfig config_;
+  UniformStep uniformSteps_[kRangeCount] = {};
+  uint8_t uniformStepOfId_[kRangeCount] = {};
+  // Each palette entry as a whole pixel record (bytes scaled by 256, alpha 0),
+  // so that writing a colour back is one 64-bit merge.
+  uint64_t paletteColors_[256] = {};
   // One search per distinct range of the current palette; searchForId_ points
   // each ID at its own.
   std::vector<std::unique_ptr<NearestColorSearch>> searches_;

@@ -109,6 +109,95 @@ TEST(PaletteMapper, RowsMatchMapPixelForEveryMethodAndIdWidth) {
   }
 }
 
+// IDs as objects leave them in a row: runs of one ID, 1 to 40 pixels long.
+template <typename Id>
+std::vector<Id> IdRuns(std::mt19937& rng, int width, int maxId) {
+  std::uniform_int_distribution<int> id(0, maxId), length(1, 40);
+  std::vector<Id> ids;
+  while (int(ids.size()) < width) ids.insert(ids.end(), length(rng), Id(id(rng)));
+  ids.resize(width);
+  return ids;
+}
+
+// Maps one row and checks every index against MapPixel.
+template <typename Id>
+void ExpectRowIndicesMatch(PaletteMapper& mapper, const RendererConfig& config,
+                           const std::vector<Id>& ids, int y, std::vector<Pixel64> pixels) {
+  const std::vector<Pixel64> original = pixels;
+  std::vector<uint8_t> indices(pixels.size());
+  mapper.MapRow(ids.data(), y, int(pixels.size()), pixels.data(), indices.data());
+  for (std::size_t x = 0; x < pixels.size(); ++x) {
+    const ColorRange& range = RangeForId(config, ids[x]);
+    ASSERT_EQ(indices[x], MapPixel(original[x], int(x), y, range, config.palette, config.method))
+        << "pixel " << x << ", " << y << " range " << int(range.from) << ".." << int(range.to)
+        << " dither " << int(range.dither) << " colour " << original[x].r << " "
+        << original[x].g << " " << original[x].b;
+  }
+}
+
+// The uniform row loop computes the index in another order than MapUniform
+// (luminances first, then a scaled product per run of pixels). Every 16-bit
+// level of grey and of each single component, for every range length in both
+// directions, plain and dithered, must still give MapUniform's index.
+TEST(PaletteMapper, UniformRowsMatchForEveryLevelAndRangeLength) {
+  std::mt19937 rng(11);
+  std::vector<ColorRange> ranges;
+  for (int dither = 0; dither <= 1; ++dither)
+    for (int length = -255; length <= 255; ++length) {
+      // From at the end the range allows (where dithering may pass 255), or anywhere.
+      const int lowest = std::max(0, -length), highest = std::min(255, 255 - length);
+      const int from = ranges.size() % 2 ? std::uniform_int_distribution<int>(lowest, highest)(rng)
+                                         : (length < 0 ? highest : lowest);
+      ranges.push_back(ColorRange{uint8_t(from), uint8_t(from + length), uint8_t(dither)});
+    }
+  std::vector<std::vector<Pixel64>> rows(4, std::vector<Pixel64>(65536));
+  for (int v = 0; v < 65536; ++v) {
+    const uint16_t level = uint16_t(v);
+    rows[0][v] = Pixel64{level, level, level, 7};
+    rows[1][v] = Pixel64{level, 0, 0, 0};
+    rows[2][v] = Pixel64{0, level, 0, 0};
+    rows[3][v] = Pixel64{0, 0, level, 0};
+  }
+  PaletteMapper mapper;
+  for (std::size_t first = 0; first < ranges.size(); first += kRangeCount) {
+    RendererConfig config;
+    config.method = kUniformDistribution;
+    for (int id = 0; id < kRangeCount; ++id)
+      config.ranges[id] = ranges[std::min(first + id, ranges.size() - 1)];
+    mapper.Prepare(config);
+    for (std::size_t kind = 0; kind < rows.size(); ++kind) {
+      const int y = int(first / kRangeCount + kind);  // both parities
+      ExpectRowIndicesMatch(mapper, config, IdRuns<uint8_t>(rng, 65536, kRangeCount - 1), y,
+                            rows[kind]);
+    }
+  }
+}
+
+// Random colours with the IDs in runs, some IDs sharing a range (so that runs
+// of different IDs join) and IDs past 15 falling back to ID 0's range.
+TEST(PaletteMapper, UniformRowsMatchForRandomColoursAndSharedRanges) {
+  std::mt19937 rng(12);
+  std::uniform_int_distribution<int> pick(0, 2);
+  for (int frame = 0; frame < 20; ++frame) {
+    RendererConfig random = RandomConfig(rng, kUniformDistribution);
+    // The same ranges once as drawn, once with every ID on one of three.
+    RendererConfig shared = random;
+    for (ColorRange& range : shared.ranges) range = random.ranges[3 + pick(rng)];
+    for (const RendererConfig* c : {&random, &shared}) {
+      PaletteMapper mapper;
+      mapper.Prepare(*c);
+      for (int y = 0; y < 6; ++y) {
+        ExpectRowIndicesMatch(mapper, *c, IdRuns<uint8_t>(rng, 1999, 40), y,
+                              RandomRow(rng, 1999));
+        ExpectRowIndicesMatch(mapper, *c, IdRuns<uint16_t>(rng, 1999, 65535), y,
+                              RandomRow(rng, 1999));
+        ExpectRowIndicesMatch(mapper, *c, IdRuns<uint16_t>(rng, 1999, 17), y,
+                              RandomRow(rng, 1999));
+      }
+    }
+  }
+}
+
 // A sequence whose settings change between frames: a new palette, new
 // ranges, back to an earlier palette, another method. Nothing prepared for an
 // earlier frame may leak into a later one.
