@@ -27,8 +27,8 @@ def brightness(x, y):
         lx, ly, lz = -0.5, -0.6, 0.62
         n = math.sqrt(lx * lx + ly * ly + lz * lz)
         diffuse = max(0.0, (dx * lx + dy * ly + dz * lz) / n)
-        spec = diffuse ** 24
-        return min(1.0, 0.12 + 0.75 * diffuse + 0.5 * spec)
+        highlight = diffuse ** 24
+        return min(1.0, 0.12 + 0.75 * diffuse + 0.5 * highlight)
     if y >= 44:  # floor: checker fading into the distance, shadow under the sphere
         depth = (y - 43) / 20.0
         u = (x - 32) / (0.4 + depth) / 6.0
