@@ -7,7 +7,7 @@
 #include <new>
 #include <vector>
 
-#include "cli/atomic_file.h"
+#include "pcx/atomic_file.h"
 
 namespace selvo {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "cli/atomic_file.h"
+#include "pcx/atomic_file.h"
 
 namespace selvo {
 

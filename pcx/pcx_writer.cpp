@@ -1,6 +1,7 @@
 #include "pcx/pcx_writer.h"
 
-#include <atomic>
+#include "pcx/atomic_file.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -64,26 +65,6 @@ class MemorySink : public ByteSink {
   std::vector<uint8_t>& bytes_;
 };
 
-// A name beside `path` for the file under construction. The counter keeps
-// the frames of concurrent workers apart; the last component stays short
-// enough for any file system.
-std::string TemporaryNameBeside(const std::string& path) {
-  static std::atomic<unsigned> counter{0};
-  const std::size_t slash = path.find_last_of("/\\");
-  const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-  std::string base = path.substr(folder.size()).substr(0, 200);
-  char tag[32];
-  std::snprintf(tag, sizeof tag, ".%u.partial", counter++);
-  return folder + "." + base + tag;
-}
-
-bool ReplaceFile(const std::string& from, const std::string& to) {
-#ifdef _WIN32
-  std::remove(to.c_str());  // the C library's rename does not replace there
-#endif
-  return std::rename(from.c_str(), to.c_str()) == 0;
-}
-
 }  // namespace
 
 bool EncodePcx(ByteSink& sink, const uint8_t* indices, int width, int height,
@@ -111,15 +92,11 @@ std::vector<uint8_t> EncodePcxToMemory(const uint8_t* indices, int width,
 
 bool WritePcx(const std::string& path, const uint8_t* indices, int width,
               int height, const uint8_t* palette) {
-  const std::string partial = TemporaryNameBeside(path);
-  std::FILE* file = std::fopen(partial.c_str(), "wb");
-  if (file == nullptr) return false;
-  FileSink sink(file);
-  bool ok = EncodePcx(sink, indices, width, height, palette);
-  ok = (std::fclose(file) == 0) && ok;
-  ok = ok && ReplaceFile(partial, path);
-  if (!ok) std::remove(partial.c_str());
-  return ok;
+  const std::string error = WriteFileAtomically(path, [&](std::FILE* file) -> std::string {
+    FileSink sink(file);
+    return EncodePcx(sink, indices, width, height, palette) ? "" : "cannot write PCX data";
+  });
+  return error.empty();
 }
 
 }  // namespace selvo

@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <string>
 
-#include "cli/atomic_file.h"
+#include "pcx/atomic_file.h"
 #include "cli/image_loader.h"
 #include "cli/printable.h"
 #include "tests/cli/test_files.h"

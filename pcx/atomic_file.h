@@ -1,5 +1,5 @@
-// Saving files so that a failure never leaves a partial file under the real
-// name: the bytes go to a temporary file in the same folder, which is
+// Saving files (PCX frames, previews, settings) so that a failure never
+// leaves a partial file under the real name: the bytes go to a temporary file in the same folder, which is
 // renamed into place only once it is complete. A device or a pipe at the
 // path is written in place instead.
 #pragma once
@@ -11,8 +11,8 @@
 namespace selvo {
 
 // `write` fills the open file and returns "" or the problem, without the
-// file name. Returns "" or a one-line error naming `path`; on error nothing is left behind and any
-// earlier file at `path` is untouched.
+// file name. Returns "" or a one-line error naming `path`; on error nothing
+// is left behind and any earlier file at `path` is untouched.
 std::string WriteFileAtomically(const std::string& path,
                                 const std::function<std::string(std::FILE*)>& write);
 

@@ -1,9 +1,9 @@
-#include "cli/atomic_file.h"
+#include "pcx/atomic_file.h"
 
 #include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
+#include <sys/stat.h>
 
 #ifdef _WIN32
 #include <process.h>
@@ -36,10 +36,9 @@ std::string SystemError(const std::string& path, const char* what, int error) {
 // replace: renaming over it would swap the device itself for a regular file,
 // and for root that includes /dev/full. Those are written in place.
 bool IsDeviceOrPipe(const std::string& path) {
-  std::error_code error;
-  const std::filesystem::file_status status = std::filesystem::status(path, error);
-  return !error && std::filesystem::exists(status) &&
-         !std::filesystem::is_regular_file(status) && !std::filesystem::is_directory(status);
+  struct stat status {};
+  if (stat(path.c_str(), &status) != 0) return false;
+  return !S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode);
 }
 
 // Runs `write` on the open file and closes it; "" or the error naming `path`.
