@@ -44,6 +44,21 @@ int64_t Distance(const Entry& entry, const Box& box, Offset offset) {
   return dr * dr + dg * dg + db * db;
 }
 
+// Whether `a` wins the linear search's comparison against `b` at every
+// colour x of the box: nearer, or as near with the lower index. The
+// difference of squared distances |x - 256a|^2 - |x - 256b|^2 is linear in x,
+// 512 (x.(b - a) + weight(a) - weight(b)), so its largest value in the box
+// is at a corner.
+template <typename Entry>
+bool BeatsEverywhere(const Entry& a, const Entry& b, const Box& box) {
+  const auto largest = [](int64_t slope, const Span& span) {
+    return slope * (slope > 0 ? span.high : span.low);
+  };
+  const int64_t most = largest(int64_t(b.r) - a.r, box.r) + largest(int64_t(b.g) - a.g, box.g) +
+                       largest(int64_t(b.b) - a.b, box.b) + int64_t(a.weight) - b.weight;
+  return most < 0 || (most == 0 && a.index < b.index);
+}
+
 // 0, 1, ..., 255: every entry's position, the list a coarse cell starts from.
 const uint8_t* AllPositions() {
   static const std::array<uint8_t, 256> positions = [] {
@@ -84,14 +99,26 @@ void NearestColorSearch::KeepPossiblyNearest(unsigned cell, int bits,
                                              const uint8_t* positions, std::size_t count) {
   const Box box = CellBox(cell, bits);
   // Every colour of the cell lies within `bound` of some entry, so an entry
-  // farther than that from the whole cell is never nearest there.
+  // farther than that from the whole cell is never nearest there. Cheap, and
+  // most entries of a long range fail it.
   int64_t bound = INT64_MAX;
   for (std::size_t i = 0; i < count; ++i)
     bound = std::min(bound, Distance(entries_[positions[i]], box, FarthestOffset));
-  kept_.clear();
+  withinBound_.clear();
   for (std::size_t i = 0; i < count; ++i)
     if (Distance(entries_[positions[i]], box, NearestOffset) <= bound)
-      kept_.push_back(positions[i]);
+      withinBound_.push_back(positions[i]);
+  // Of the rest, an entry that another beats at every colour of the cell is
+  // never nearest there either. This is what keeps cells of colours far from
+  // every entry short: there all distances are long and close to each other.
+  kept_.clear();
+  for (uint8_t candidate : withinBound_) {
+    const auto beats = [&](uint8_t other) {
+      return BeatsEverywhere(entries_[other], entries_[candidate], box);
+    };
+    if (std::none_of(withinBound_.begin(), withinBound_.end(), beats))
+      kept_.push_back(candidate);
+  }
 }
 
 NearestColorSearch::CellList NearestColorSearch::CoarseCellAround(unsigned fineCell) {

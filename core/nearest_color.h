@@ -22,9 +22,10 @@ namespace selvo {
 //
 // Exactness. An entry can only be nearest somewhere in a cell if its least
 // distance to the cell does not exceed the greatest distance of the entry
-// that is best in the worst case; keeping every entry up to and including
-// that bound keeps all entries that tie for nearest. Among the kept entries
-// the least (distance, index) pair is exactly what the linear search with its
+// that is best in the worst case, and if no other entry wins against it (is
+// nearer, or as near with a lower index) at every colour of the cell. Both
+// tests keep all entries that tie for nearest. Among the kept entries the
+// least (distance, index) pair is exactly what the linear search with its
 // strict comparison finds.
 //
 // Distances are compared as 128|Q|^2 - Q.p, with Q the palette bytes and p
@@ -59,6 +60,7 @@ class NearestColorSearch {
     } while (candidate != end);
     return uint8_t(best & 0xFF);
   }
+
 
  private:
   static constexpr int kCoarseBits = 4;  // 16 cells per axis
@@ -117,6 +119,7 @@ class NearestColorSearch {
   std::vector<Candidate> finePool_;
   CellList wholeRange_{0, 0};     // every entry as one list, at finePool_'s start
   std::vector<uint8_t> kept_;     // scratch: positions kept for the cell being built
+  std::vector<uint8_t> withinBound_;  // scratch: positions that pass the distance bound
 };
 
 }  // namespace selvo
