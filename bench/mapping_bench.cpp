@@ -57,17 +57,19 @@ RendererConfig ConfigFor(int32_t method, const ColorRange& range) {
   return config;
 }
 
-// ---- most similar colour, one search per pixel
+// ---- most similar colour: the reference per pixel, the search per row
 
-// Maps every pixel of the frame with `find` into an index image, once per
-// iteration; `startFrame` runs first in each iteration, inside the timing.
-template <typename Find, typename Start = void (*)()>
-void MapFramePixels(benchmark::State& state, Find find, Start startFrame = [] {}) {
+// Maps the frame into an index image once per iteration, a row at a time:
+// mapRow(colors, count, indices). `startFrame` runs first in each
+// iteration, inside the timing.
+template <typename MapRow, typename Start = void (*)()>
+void MapFrameByRows(benchmark::State& state, MapRow mapRow, Start startFrame = [] {}) {
   const std::vector<Pixel64>& pixels = Frame().pixels;
   std::vector<uint8_t> indices(pixels.size());
   for (auto _ : state) {
     startFrame();
-    for (std::size_t i = 0; i < pixels.size(); ++i) indices[i] = find(pixels[i]);
+    for (std::size_t start = 0; start < pixels.size(); start += kWidth)
+      mapRow(pixels.data() + start, kWidth, indices.data() + start);
     benchmark::DoNotOptimize(indices.data());
     benchmark::ClobberMemory();
   }
@@ -77,8 +79,9 @@ void MapFramePixels(benchmark::State& state, Find find, Start startFrame = [] {}
 void NearestReference(benchmark::State& state, int bandSize) {
   const ColorRange range = Band(bandSize);
   const RendererConfig config;
-  MapFramePixels(state, [&](const Pixel64& p) {
-    return FindMostSimilarColor(p, range, config.palette);
+  MapFrameByRows(state, [&](const Pixel64* colors, int count, uint8_t* indices) {
+    for (int x = 0; x < count; ++x)
+      indices[x] = FindMostSimilarColor(colors[x], range, config.palette);
   });
 }
 
@@ -88,8 +91,11 @@ void NearestFirstFrame(benchmark::State& state, int bandSize) {
   const ColorRange range = Band(bandSize);
   const RendererConfig config;
   std::optional<NearestColorSearch> search;
-  MapFramePixels(
-      state, [&](const Pixel64& p) { return search->Find(p); },
+  MapFrameByRows(
+      state,
+      [&](const Pixel64* colors, int count, uint8_t* indices) {
+        search->FindAll(colors, count, indices);
+      },
       [&] { search.emplace(config.palette, range.from, range.to); });
 }
 
@@ -98,8 +104,12 @@ void NearestSequence(benchmark::State& state, int bandSize) {
   const ColorRange range = Band(bandSize);
   const RendererConfig config;
   NearestColorSearch search(config.palette, range.from, range.to);
-  for (const Pixel64& p : PreviousFrame().pixels) benchmark::DoNotOptimize(search.Find(p));
-  MapFramePixels(state, [&](const Pixel64& p) { return search.Find(p); });
+  const std::vector<Pixel64>& previous = PreviousFrame().pixels;
+  std::vector<uint8_t> previousIndices(previous.size());
+  search.FindAll(previous.data(), int(previous.size()), previousIndices.data());
+  MapFrameByRows(state, [&](const Pixel64* colors, int count, uint8_t* indices) {
+    search.FindAll(colors, count, indices);
+  });
 }
 
 // ---- whole rows: index, write-back, ID lookup, as the frame driver runs them
@@ -218,8 +228,7 @@ void PcxEncode(benchmark::State& state) {
   const RendererConfig config;
   std::vector<uint8_t> indices(Frame().pixels.size());
   NearestColorSearch search(config.palette, 0, 255);
-  std::transform(Frame().pixels.begin(), Frame().pixels.end(), indices.begin(),
-                 [&](const Pixel64& p) { return search.Find(p); });
+  search.FindAll(Frame().pixels.data(), int(indices.size()), indices.data());
   for (auto _ : state)
     benchmark::DoNotOptimize(EncodePcxToMemory(indices.data(), kWidth, kHeight, config.palette));
   CountPixels(state);

@@ -148,6 +148,31 @@ NearestColorSearch::CellList NearestColorSearch::AppendFineList() {
   return CellList{list.begin, uint32_t(finePool_.size()) - list.begin};
 }
 
+void NearestColorSearch::FindAll(const Pixel64* colors, int count, uint8_t* indices) {
+  if (!fineCells_) {
+    std::fill_n(indices, count, from_);
+    return;
+  }
+  // Two passes per block: one without branches answers every colour whose
+  // cell holds a single candidate and marks the others, which Find answers
+  // afterwards. Mixing both in one loop costs a mispredicted branch wherever
+  // the kinds alternate, which on short ranges is most of the time.
+  constexpr int kBlock = 64;
+  for (int start = 0; start < count; start += kBlock) {
+    const int size = std::min(kBlock, count - start);
+    uint64_t pending = 0;
+    for (int i = 0; i < size; ++i) {
+      const CellList list = fineCells_[CellOf(colors[start + i], kFineBits)];
+      indices[start + i] = uint8_t(list.begin);
+      pending |= uint64_t(list.size != 1) << i;
+    }
+    for (; pending != 0; pending &= pending - 1) {
+      const int i = start + __builtin_ctzll(pending);
+      indices[i] = Find(colors[i]);
+    }
+  }
+}
+
 NearestColorSearch::CellList NearestColorSearch::BuildFineCell(unsigned cell) {
   try {
     const CellList coarse = CoarseCellAround(cell);

@@ -61,6 +61,10 @@ class NearestColorSearch {
     return uint8_t(best & 0xFF);
   }
 
+  // Find for `count` colours, into `indices`: what a row's run of pixels with
+  // this range takes. Faster than Find one by one where most cells hold a
+  // single candidate, as they do for short ranges.
+  void FindAll(const Pixel64* colors, int count, uint8_t* indices);
 
  private:
   static constexpr int kCoarseBits = 4;  // 16 cells per axis

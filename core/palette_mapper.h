@@ -45,7 +45,6 @@ class PaletteMapper {
   template <typename Id>
   void MapUniformRow(const Id* ids, int y, int width, const Pixel64* pixels,
                      uint8_t* indices) const;
-  void WriteBackColors(int width, const uint8_t* indices, Pixel64* pixels) const;
   NearestColorSearch& SearchFor(const ColorRange& range);
   // IDs 16 and above share ID 0's range, as RangeForId has it.
   NearestColorSearch& SearchForId(unsigned id) {
