@@ -23,10 +23,10 @@ namespace selvo {
 // Exactness. An entry can only be nearest somewhere in a cell if its least
 // distance to the cell does not exceed the greatest distance of the entry
 // that is best in the worst case, and if no other entry wins against it (is
-// nearer, or as near with a lower index) at every colour of the cell. Both
-// tests keep all entries that tie for nearest. Among the kept entries the
-// least (distance, index) pair is exactly what the linear search with its
-// strict comparison finds.
+// nearer, or as near with a lower index) at every colour of the cell. Neither
+// test drops an entry that the linear search picks for some colour of the
+// cell, ties included. Among the kept entries the least (distance, index)
+// pair is exactly what the linear search with its strict comparison finds.
 //
 // Distances are compared as 128|Q|^2 - Q.p, with Q the palette bytes and p
 // the 16-bit colour: the true squared distance |256 Q - p|^2 equals
