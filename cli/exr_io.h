@@ -1,6 +1,12 @@
 // OpenEXR input. Returns "" on success or a one-line error naming the file.
+//
+// An EXR frame is its display window: pixels stored outside it are dropped,
+// and the parts of it the data window does not cover read as black with
+// alpha 0 and ID 0. In a file of several parts, a channel's name is its
+// part's name, a dot, and its name within the part ("left.R").
 #pragma once
 
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -21,6 +27,10 @@ struct ExrColorOptions {
 struct ExrColorChannels {
   std::string r, g, b;
   std::string a;  // empty: alpha reads as 65535
+  // Luminance/chroma (Y with RY and BY): this prefix ("" or "layer.") is
+  // converted to RGB by OpenEXR's RGBA interface, r, g and b stay empty.
+  bool lumaChroma = false;
+  std::string prefix;
 };
 
 // Picks the colour channels among `names`; "" or the problem.
@@ -38,12 +48,25 @@ std::string FindIdChannel(const std::vector<std::string>& names, int selector,
 // sRGB transfer function unless `linear`, scaled to 0..65535 and rounded.
 uint16_t ExrLevel(float value, bool linear);
 
-std::string ReadExrColor(const std::string& path, const ExrColorOptions& options,
-                         ColorImage& image);
+// What to read from one file: the colour, the IDs, or both in one pass over
+// its pixel blocks. IDs are read as FLOAT and rounded to the nearest whole
+// number; a negative, fractional or non-finite ID, or one above 65535, is an
+// error.
+struct ExrRequest {
+  const ExrColorOptions* color = nullptr;  // colour is read when set
+  ColorImage* colorImage = nullptr;
+  int idSelector = 0;  // IDs are read when 2 (material) or 4 (object)
+  std::string idChannel;  // "" to find it by the selector
+  IdImage* idImage = nullptr;
+};
 
-// IDs are read as FLOAT and rounded to the nearest whole number; a negative,
-// fractional or non-finite ID, or one above 65535, is an error.
-std::string ReadExrIds(const std::string& path, int selector,
-                       const std::string& requestedChannel, IdImage& image);
+// Reads from `file`, opened on `path` and positioned anywhere; the file is
+// not opened again.
+std::string ReadExr(const std::string& path, std::ifstream& file, const ExrRequest& request);
+
+// Threads OpenEXR decompresses blocks with, shared by every file read at
+// the same time; 0 decompresses on the reading thread. Results never depend
+// on it.
+void SetExrDecodeThreads(int threads);
 
 }  // namespace selvo

@@ -32,8 +32,8 @@ std::string LoadInputs(const FrameSource& source, const FrameJob& job, int selec
     LoadDemo(source, job.frameNumber, selector, color, ids);
     return NarrowIds(ids, selector, "demo", channel);
   }
-  std::string error = LoadColorImage(job.colorPath, source.exr, color);
-  if (error.empty()) error = LoadIdImage(job.idsPath, selector, source.idChannel, ids);
+  std::string error = LoadFrameImages(job.colorPath, source.exr, job.idsPath, selector,
+                                      source.idChannel, color, ids);
   if (error.empty()) error = CheckSameSize(color, job.colorPath, ids, job.idsPath);
   if (error.empty()) error = NarrowIds(ids, selector, job.idsPath, channel);
   return error;

@@ -1,7 +1,8 @@
 #include "cli/image_loader.h"
 
-#include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <new>
 
 #include "cli/png_io.h"
@@ -11,12 +12,14 @@ namespace {
 
 enum class ImageFormat { kPng, kExr, kUnknown, kUnreadable };
 
-ImageFormat SniffFormat(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return ImageFormat::kUnreadable;
+// Tells the format by the first bytes and leaves the file open for the
+// EXR reader, which reads it from the same stream.
+ImageFormat SniffFormat(const std::string& path, std::ifstream& file) {
+  file.open(path, std::ios::binary);
+  if (!file) return ImageFormat::kUnreadable;
   unsigned char magic[8] = {};
-  const std::size_t got = std::fread(magic, 1, sizeof magic, file);
-  std::fclose(file);
+  file.read(reinterpret_cast<char*>(magic), sizeof magic);
+  const std::streamsize got = file.gcount();
   static const unsigned char kPng[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   static const unsigned char kExr[4] = {0x76, 0x2F, 0x31, 0x01};
   if (got == 8 && std::memcmp(magic, kPng, 8) == 0) return ImageFormat::kPng;
@@ -29,9 +32,10 @@ ImageFormat SniffFormat(const std::string& path) {
 template <typename Png, typename Exr>
 std::string LoadByFormat(const std::string& path, Png png, Exr exr) {
   try {
-    switch (SniffFormat(path)) {
+    std::ifstream file;
+    switch (SniffFormat(path, file)) {
       case ImageFormat::kPng: return png();
-      case ImageFormat::kExr: return exr();
+      case ImageFormat::kExr: return exr(file);
       case ImageFormat::kUnknown: return path + ": neither a PNG nor an OpenEXR file";
       case ImageFormat::kUnreadable: break;
     }
@@ -41,20 +45,54 @@ std::string LoadByFormat(const std::string& path, Png png, Exr exr) {
   }
 }
 
+bool SameFile(const std::string& a, const std::string& b) {
+  std::error_code error;
+  return a == b || std::filesystem::equivalent(a, b, error);
+}
+
 }  // namespace
 
 std::string LoadColorImage(const std::string& path, const ExrColorOptions& options,
                            ColorImage& image) {
   return LoadByFormat(
       path, [&] { return ReadPngColor(path, image); },
-      [&] { return ReadExrColor(path, options, image); });
+      [&](std::ifstream& file) {
+        ExrRequest request;
+        request.color = &options;
+        request.colorImage = &image;
+        return ReadExr(path, file, request);
+      });
 }
 
 std::string LoadIdImage(const std::string& path, int selector,
                         const std::string& exrChannel, IdImage& image) {
   return LoadByFormat(
       path, [&] { return ReadPngIds(path, image); },
-      [&] { return ReadExrIds(path, selector, exrChannel, image); });
+      [&](std::ifstream& file) {
+        ExrRequest request;
+        request.idSelector = selector;
+        request.idChannel = exrChannel;
+        request.idImage = &image;
+        return ReadExr(path, file, request);
+      });
+}
+
+std::string LoadFrameImages(const std::string& colorPath, const ExrColorOptions& options,
+                            const std::string& idsPath, int selector,
+                            const std::string& exrChannel, ColorImage& color, IdImage& ids) {
+  if (!SameFile(colorPath, idsPath)) {
+    const std::string error = LoadColorImage(colorPath, options, color);
+    return error.empty() ? LoadIdImage(idsPath, selector, exrChannel, ids) : error;
+  }
+  return LoadByFormat(
+      colorPath,
+      [&] {
+        const std::string error = ReadPngColor(colorPath, color);
+        return error.empty() ? ReadPngIds(colorPath, ids) : error;
+      },
+      [&](std::ifstream& file) {
+        return ReadExr(colorPath, file, {&options, &color, selector, exrChannel, &ids});
+      });
 }
 
 }  // namespace selvo

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "cli/exr_io.h"
 #include "cli/frame_job.h"
 #include "cli/help_text.h"
 #include "cli/progress_bar.h"
@@ -138,6 +139,10 @@ int RunRenderCommand(const std::vector<std::string>& args) {
 
   const FrameRange range = ChooseFrames(options);
   const int workers = int(std::min<long long>(options.jobs, range.Count()));
+  // Frames on every core already keep the cores busy; fewer frames leave
+  // cores for OpenEXR to decompress blocks on.
+  const int cores = int(std::max(1u, std::thread::hardware_concurrency()));
+  SetExrDecodeThreads(workers >= cores ? 0 : cores);
   ProgressDisplay display(stderr, !options.quiet && selvo_isatty(stderr), range.Count(), workers);
   CatchInterrupts();
   SequenceRun run(config, options, range, display);

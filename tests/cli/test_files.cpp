@@ -5,8 +5,15 @@
 #include <ImfChannelList.h>
 #include <ImfFrameBuffer.h>
 #include <ImfHeader.h>
+#include <ImfDeepFrameBuffer.h>
+#include <ImfDeepScanLineOutputPart.h>
+#include <ImfMultiPartOutputFile.h>
 #include <ImfOutputFile.h>
+#include <ImfOutputPart.h>
+#include <ImfPartType.h>
+#include <ImfRgbaFile.h>
 #include <half.h>
+#include <openexr_base.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -55,29 +62,143 @@ void WritePng(const std::string& path, int width, int height, int colorType, int
   std::fclose(file);
 }
 
-void WriteExr(const std::string& path, int width, int height,
-              const std::vector<ExrChannel>& channels, int originX, int originY) {
-  Imath::Box2i window(Imath::V2i(originX, originY),
-                      Imath::V2i(originX + width - 1, originY + height - 1));
-  Imf::Header header(window, window);
-  Imf::FrameBuffer buffer;
-  // The library writes each channel from a slice of its own pixel type.
-  std::vector<std::vector<Imath::half>> halves;
-  halves.reserve(channels.size());
-  for (const ExrChannel& channel : channels) {
+namespace {
+
+// The loader limits the sizes OpenEXR accepts, process-wide; the files that
+// must be refused for their size are written without those limits.
+class NoSizeLimits {
+ public:
+  NoSizeLimits() {
+    exr_get_default_maximum_image_size(&imageWidth_, &imageHeight_);
+    exr_get_default_maximum_tile_size(&tileWidth_, &tileHeight_);
+    Imf::Header::setMaxImageSize(0, 0);
+    Imf::Header::setMaxTileSize(0, 0);
+  }
+  ~NoSizeLimits() {
+    Imf::Header::setMaxImageSize(imageWidth_, imageHeight_);
+    Imf::Header::setMaxTileSize(tileWidth_, tileHeight_);
+  }
+
+ private:
+  int imageWidth_ = 0, imageHeight_ = 0, tileWidth_ = 0, tileHeight_ = 0;
+};
+
+int Width(const Imath::Box2i& box) { return box.max.x - box.min.x + 1; }
+int Height(const Imath::Box2i& box) { return box.max.y - box.min.y + 1; }
+
+Imf::Header PartHeader(const ExrPart& part) {
+  Imf::Header header(part.display, part.data);
+  if (!part.name.empty()) header.setName(part.name);
+  header.setType(part.deep ? Imf::DEEPSCANLINE : Imf::SCANLINEIMAGE);
+  if (part.deep) header.compression() = Imf::ZIPS_COMPRESSION;
+  for (const ExrChannel& channel : part.channels)
     header.channels().insert(channel.name, Imf::Channel(channel.type));
-    if (channel.type == Imf::HALF) {
+  return header;
+}
+
+// The channels' values in the pixel type of each channel, as the library
+// writes them.
+struct StoredValues {
+  explicit StoredValues(const std::vector<ExrChannel>& channels) {
+    for (const ExrChannel& channel : channels) {
       halves.emplace_back(channel.values.begin(), channel.values.end());
-      buffer.insert(channel.name, Imf::Slice::Make(Imf::HALF, halves.back().data(), window,
-                                                   sizeof(Imath::half),
-                                                   sizeof(Imath::half) * width));
-    } else {
-      buffer.insert(channel.name, Imf::Slice::Make(Imf::FLOAT, channel.values.data(), window,
-                                                   sizeof(float), sizeof(float) * width));
+      floats.push_back(channel.values);
     }
   }
-  Imf::OutputFile file(path.c_str(), header);
-  file.setFrameBuffer(buffer);
+  char* Base(std::size_t i, Imf::PixelType type) {
+    return type == Imf::HALF ? reinterpret_cast<char*>(halves[i].data())
+                             : reinterpret_cast<char*>(floats[i].data());
+  }
+  std::vector<std::vector<Imath::half>> halves;
+  std::vector<std::vector<float>> floats;
+};
+
+std::size_t Size(Imf::PixelType type) {
+  return type == Imf::HALF ? sizeof(Imath::half) : sizeof(float);
+}
+
+Imf::FrameBuffer FlatBuffer(const ExrPart& part, StoredValues& values) {
+  Imf::FrameBuffer buffer;
+  for (std::size_t i = 0; i < part.channels.size(); ++i) {
+    const Imf::PixelType type = part.channels[i].type;
+    buffer.insert(part.channels[i].name,
+                  Imf::Slice::Make(type, values.Base(i, type), part.data, Size(type),
+                                   Size(type) * Width(part.data)));
+  }
+  return buffer;
+}
+
+// One sample per pixel: a pointer to each pixel's value of each channel.
+struct DeepBuffer {
+  DeepBuffer(const ExrPart& part, StoredValues& values)
+      : counts(std::size_t(Width(part.data)) * Height(part.data), 1) {
+    const std::size_t width = Width(part.data);
+    buffer.insertSampleCountSlice(Imf::Slice::Make(Imf::UINT, counts.data(), part.data,
+                                                   sizeof(unsigned), sizeof(unsigned) * width));
+    pointers.resize(part.channels.size());
+    for (std::size_t i = 0; i < part.channels.size(); ++i) {
+      const Imf::PixelType type = part.channels[i].type;
+      for (std::size_t p = 0; p < counts.size(); ++p)
+        pointers[i].push_back(values.Base(i, type) + p * Size(type));
+      // The slice's base addresses pixel (0, 0), left of and above the data window.
+      const intptr_t origin = intptr_t(part.data.min.x) + intptr_t(part.data.min.y) * intptr_t(width);
+      char* base = reinterpret_cast<char*>(
+          reinterpret_cast<intptr_t>(pointers[i].data()) - origin * intptr_t(sizeof(char*)));
+      buffer.insert(part.channels[i].name,
+                    Imf::DeepSlice(type, base, sizeof(char*), sizeof(char*) * width, Size(type)));
+    }
+  }
+  std::vector<unsigned> counts;
+  std::vector<std::vector<char*>> pointers;
+  Imf::DeepFrameBuffer buffer;
+};
+
+}  // namespace
+
+void WriteExr(const std::string& path, int width, int height,
+              const std::vector<ExrChannel>& channels, int originX, int originY) {
+  const Imath::Box2i window(Imath::V2i(originX, originY),
+                            Imath::V2i(originX + width - 1, originY + height - 1));
+  WriteExrParts(path, {ExrPart{"", window, window, channels}});
+}
+
+void WriteExrParts(const std::string& path, const std::vector<ExrPart>& parts) {
+  NoSizeLimits noLimits;
+  std::vector<StoredValues> values;
+  for (const ExrPart& part : parts) values.emplace_back(part.channels);
+  if (parts.size() == 1 && !parts[0].deep) {
+    Imf::Header header(parts[0].display, parts[0].data);
+    for (const ExrChannel& channel : parts[0].channels)
+      header.channels().insert(channel.name, Imf::Channel(channel.type));
+    Imf::OutputFile file(path.c_str(), header);
+    file.setFrameBuffer(FlatBuffer(parts[0], values[0]));
+    file.writePixels(Height(parts[0].data));
+    return;
+  }
+  std::vector<Imf::Header> headers;
+  for (const ExrPart& part : parts) headers.push_back(PartHeader(part));
+  Imf::MultiPartOutputFile file(path.c_str(), headers.data(), int(headers.size()));
+  for (std::size_t p = 0; p < parts.size(); ++p) {
+    if (parts[p].deep) {
+      Imf::DeepScanLineOutputPart part(file, int(p));
+      DeepBuffer deep(parts[p], values[p]);
+      part.setFrameBuffer(deep.buffer);
+      part.writePixels(Height(parts[p].data));
+    } else {
+      Imf::OutputPart part(file, int(p));
+      part.setFrameBuffer(FlatBuffer(parts[p], values[p]));
+      part.writePixels(Height(parts[p].data));
+    }
+  }
+}
+
+void WriteLumaChromaExr(const std::string& path, int width, int height,
+                        const std::vector<float>& rgba) {
+  std::vector<Imf::Rgba> pixels;
+  for (std::size_t i = 0; i + 3 < rgba.size(); i += 4)
+    pixels.emplace_back(rgba[i], rgba[i + 1], rgba[i + 2], rgba[i + 3]);
+  Imf::RgbaOutputFile file(path.c_str(), width, height, Imf::WRITE_YCA);
+  file.setFrameBuffer(pixels.data(), 1, std::size_t(width));
   file.writePixels(height);
 }
 

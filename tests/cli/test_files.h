@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include <ImathBox.h>
 #include <ImfPixelType.h>
 
 #include "tests/scratch_dir.h"
@@ -26,9 +27,29 @@ struct ExrChannel {
   std::vector<float> values;  // width x height, row by row
 };
 
-// A scanline EXR whose data window starts at (originX, originY).
+// A scanline EXR whose data window, also its display window, starts at
+// (originX, originY).
 void WriteExr(const std::string& path, int width, int height,
               const std::vector<ExrChannel>& channels, int originX = 0, int originY = 0);
+
+// One part of an EXR file. Channel values cover the data window row by row;
+// a deep part stores one sample in every pixel.
+struct ExrPart {
+  std::string name;  // "" only in a file of one part
+  Imath::Box2i display;
+  Imath::Box2i data;
+  std::vector<ExrChannel> channels;
+  bool deep = false;
+};
+
+// A single-part file for one flat part, else a multi-part file.
+void WriteExrParts(const std::string& path, const std::vector<ExrPart>& parts);
+
+// A luminance/chroma file (Y, RY, BY at half resolution, A) written by
+// OpenEXR's RGBA interface from RGBA values (four per pixel, row by row).
+// Chroma is stored per 2 x 2 pixels, so width and height are even.
+void WriteLumaChromaExr(const std::string& path, int width, int height,
+                        const std::vector<float>& rgba);
 
 std::vector<uint8_t> ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
