@@ -446,7 +446,7 @@ std::string ResolveColor(const ExrContents& contents, const Imf::MultiPartInputF
     if (name.empty()) continue;
     ChannelRef ref;
     problem = contents.Find(name, ref);
-    if (problem.empty() && !chosen.lumaChroma) problem = CheckFullResolution(file, ref);
+    if (problem.empty()) problem = CheckFullResolution(file, ref);
     if (!problem.empty()) return problem;
     if (choice.part >= 0 && ref.part != choice.part)
       return "the colour channels lie in different parts";
@@ -460,6 +460,13 @@ std::string ResolveColor(const ExrContents& contents, const Imf::MultiPartInputF
            Printable(file.header(choice.part).name()) + "\"";
   const std::string layer = chosen.prefix.substr(ShownPrefix(file, 0).size());
   choice.layer = layer.empty() ? "" : layer.substr(0, layer.size() - 1);  // without its dot
+  // It converts chroma stored once per 2 x 2 pixels, as it writes it.
+  for (const char* chroma : {"RY", "BY"}) {
+    const Imf::Channel* channel = file.header(0).channels().findChannel(layer + chroma);
+    if (channel != nullptr && (channel->xSampling != 2 || channel->ySampling != 2))
+      return "cannot convert luminance/chroma to RGB: \"" + Printable(chosen.prefix + chroma) +
+             "\" is not stored once per 2 x 2 pixels";
+  }
   return "";
 }
 

@@ -13,13 +13,14 @@
 #include <ImfPartType.h>
 #include <ImfRgbaFile.h>
 #include <half.h>
-#include <openexr_base.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+
+#include "cli/image.h"
 
 
 namespace selvo::test {
@@ -64,23 +65,19 @@ void WritePng(const std::string& path, int width, int height, int colorType, int
 
 namespace {
 
-// The loader limits the sizes OpenEXR accepts, process-wide; the files that
-// must be refused for their size are written without those limits.
+// The loader limits the sizes OpenEXR accepts to the frame's limit, process
+// wide (OpenEXR cannot tell the limits it holds); files that must be refused
+// for their size are written without the limits, which are then set again.
 class NoSizeLimits {
  public:
   NoSizeLimits() {
-    exr_get_default_maximum_image_size(&imageWidth_, &imageHeight_);
-    exr_get_default_maximum_tile_size(&tileWidth_, &tileHeight_);
     Imf::Header::setMaxImageSize(0, 0);
     Imf::Header::setMaxTileSize(0, 0);
   }
   ~NoSizeLimits() {
-    Imf::Header::setMaxImageSize(imageWidth_, imageHeight_);
-    Imf::Header::setMaxTileSize(tileWidth_, tileHeight_);
+    Imf::Header::setMaxImageSize(kMaxImageSide, kMaxImageSide);
+    Imf::Header::setMaxTileSize(kMaxImageSide, kMaxImageSide);
   }
-
- private:
-  int imageWidth_ = 0, imageHeight_ = 0, tileWidth_ = 0, tileHeight_ = 0;
 };
 
 int Width(const Imath::Box2i& box) { return box.max.x - box.min.x + 1; }
@@ -198,6 +195,7 @@ void WriteLumaChromaExr(const std::string& path, int width, int height,
   for (std::size_t i = 0; i + 3 < rgba.size(); i += 4)
     pixels.emplace_back(rgba[i], rgba[i + 1], rgba[i + 2], rgba[i + 3]);
   Imf::RgbaOutputFile file(path.c_str(), width, height, Imf::WRITE_YCA);
+  file.setYCRounding(10, 10);  // every bit of a half float, not the 7 and 5 it keeps by default
   file.setFrameBuffer(pixels.data(), 1, std::size_t(width));
   file.writePixels(height);
 }

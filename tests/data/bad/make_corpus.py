@@ -199,6 +199,8 @@ def exr_cases():
     save("exr/unknown_compression.exr", exr(5, 3, rgb, colour, compression=42))
     save("exr/empty_window.exr", exr(0, 0, rgb, colour, window=(5, 5, 4, 4)))
     save("exr/too_wide.exr", exr(1, 1, rgb, colour, window=(0, 0, 69999, 0)))
+    # Corners swapped: 10 - 0 + 1 columns would be -9, never shown as a size.
+    save("exr/inverted_window.exr", exr(1, 1, rgb, colour, window=(10, 0, 0, 69999)))
     save("exr/huge_claim.exr", exr(1, 1, rgb, colour, window=(0, 0, 59999, 59999)))
     save("exr/huge_claim_full_table.exr", huge_claim_with_offsets())
     save("exr/no_rgb.exr", exr(5, 3, [("Z", FLOAT)], lambda n, x, y: 1.0))
