@@ -198,32 +198,57 @@ using StoredRow = std::vector<const float*>;
 // An image built frame row by frame row from the stored rows of one part.
 class FrameSink {
  public:
+  FrameSink(const Placement& place, std::vector<std::string> channels)
+      : place_(place), channels_(std::move(channels)) {}
   virtual ~FrameSink() = default;
   // The channels a stored row brings, as the part names them.
-  virtual const std::vector<std::string>& Channels() const = 0;
+  const std::vector<std::string>& Channels() const { return channels_; }
   virtual void BlankRows(int count) = 0;
   // "" or the problem with the row's values.
   virtual std::string Row(const StoredRow& row) = 0;
+
+ protected:
+  const Placement place_;
+
+ private:
+  const std::vector<std::string> channels_;
 };
 
-class ColorSink : public FrameSink {
+// A sink whose image is one plane of T, blank where nothing is stored.
+template <typename T>
+class PlaneSink : public FrameSink {
  public:
-  ColorSink(const Placement& place, const ExrColorOptions& options, std::vector<std::string> channels,
-            ColorImage& image)
-      : place_(place), linear_(options.linear), channels_(std::move(channels)), image_(image) {
-    image_.width = place.width;
-    image_.height = place.height;
-    image_.pixels.clear();
+  PlaneSink(const Placement& place, std::vector<std::string> channels, int& width, int& height,
+            std::vector<T>& plane)
+      : FrameSink(place, std::move(channels)), plane_(plane) {
+    width = place.width;
+    height = place.height;
+    plane_.clear();
   }
-
-  const std::vector<std::string>& Channels() const override { return channels_; }
 
   void BlankRows(int count) override {
-    for (int i = 0; i < count; ++i) AppendRow(image_.pixels, place_.width, place_.height);
+    for (int i = 0; i < count; ++i) AppendRow(plane_, place_.width, place_.height);
   }
 
+ protected:
+  // Appends a frame row and returns its first column that stored pixels fill.
+  T* NextRow() { return AppendRow(plane_, place_.width, place_.height) + place_.firstColumn; }
+  int RowsDone() const { return int(plane_.size() / std::size_t(place_.width)); }
+
+ private:
+  std::vector<T>& plane_;
+};
+
+// R, G, B and, if there is one, A.
+class ColorSink : public PlaneSink<Pixel64> {
+ public:
+  ColorSink(const Placement& place, const ExrColorOptions& options,
+            std::vector<std::string> channels, ColorImage& image)
+      : PlaneSink(place, std::move(channels), image.width, image.height, image.pixels),
+        linear_(options.linear) {}
+
   std::string Row(const StoredRow& row) override {
-    Pixel64* out = AppendRow(image_.pixels, place_.width, place_.height) + place_.firstColumn;
+    Pixel64* out = NextRow();
     const float* r = row[0] + place_.skipped;
     const float* g = row[1] + place_.skipped;
     const float* b = row[2] + place_.skipped;
@@ -238,31 +263,18 @@ class ColorSink : public FrameSink {
   }
 
  private:
-  const Placement place_;
   const bool linear_;
-  const std::vector<std::string> channels_;  // R, G, B and, if any, A
-  ColorImage& image_;
 };
 
-class IdSink : public FrameSink {
+class IdSink : public PlaneSink<uint16_t> {
  public:
   IdSink(const Placement& place, const std::string& channel, const std::string& shownName,
          IdImage& image)
-      : place_(place), channels_{channel}, shownName_(shownName), image_(image) {
-    image_.width = place.width;
-    image_.height = place.height;
-    image_.ids.clear();
-  }
-
-  const std::vector<std::string>& Channels() const override { return channels_; }
-
-  void BlankRows(int count) override {
-    for (int i = 0; i < count; ++i) AppendRow(image_.ids, place_.width, place_.height);
-  }
+      : PlaneSink(place, {channel}, image.width, image.height, image.ids), shownName_(shownName) {}
 
   std::string Row(const StoredRow& row) override {
-    const std::size_t y = image_.ids.size() / std::size_t(place_.width);
-    uint16_t* out = AppendRow(image_.ids, place_.width, place_.height) + place_.firstColumn;
+    const int y = RowsDone();
+    uint16_t* out = NextRow();
     const float* values = row[0] + place_.skipped;
     for (int x = 0; x < place_.columns; ++x) {
       const double v = values[x];
@@ -276,7 +288,7 @@ class IdSink : public FrameSink {
         continue;
       }
       char message[160];
-      std::snprintf(message, sizeof message, "ID %g at pixel (%d, %zu) %s", v,
+      std::snprintf(message, sizeof message, "ID %g at pixel (%d, %d) %s", v,
                     place_.firstColumn + x, y, fault);
       return message + std::string(" (channel \"") + Printable(shownName_) + "\")";
     }
@@ -284,10 +296,7 @@ class IdSink : public FrameSink {
   }
 
  private:
-  const Placement place_;
-  const std::vector<std::string> channels_;
   const std::string shownName_;  // as the user names it
-  IdImage& image_;
 };
 
 // Fills the sinks from the rows one part stores in the frame, reading each
