@@ -85,6 +85,23 @@ bool ColorOfLayer(const std::vector<std::string>& names, const std::string& pref
   return true;
 }
 
+// The layers that `hasColor` accepts, found by a channel each must have;
+// only the "Combined" ones (Blender's) when there are any.
+std::vector<std::string> ColorLayers(const std::vector<std::string>& names,
+                                     const std::string& channel,
+                                     bool (*hasColor)(const std::vector<std::string>&,
+                                                      const std::string&)) {
+  std::vector<std::string> layers, combined;
+  for (const std::string& name : names) {
+    if (!EndsWith(name, channel)) continue;
+    const std::string layer = name.substr(0, name.size() - channel.size());
+    if (!hasColor(names, layer + ".")) continue;
+    layers.push_back(layer);
+    if (layer.substr(layer.find_last_of('.') + 1) == "Combined") combined.push_back(layer);
+  }
+  return combined.empty() ? layers : combined;
+}
+
 // --- the frame and its stored pixels -------------------------------------------
 
 // The frame's size, "" when it fits a PCX file. Computed in 64 bits, so a
@@ -624,19 +641,11 @@ std::string FindColorChannels(const std::vector<std::string>& names,
     return "no channels " + Printable(layer) + ".R, .G, .B";
   }
   if (ColorOfLayer(names, "", /*grey=*/true, chosen)) return "";
-  // Layers by their R or Y channel; a layer of Y alone is more often a mask
-  // than a picture, and is never guessed to be the colour.
-  std::vector<std::string> layers, combined;
-  for (const std::string& name : names) {
-    if (!EndsWith(name, ".R") && !EndsWith(name, ".Y")) continue;
-    const std::string layer = name.substr(0, name.size() - 2);
-    ExrColorChannels found;
-    if (Contains(layers, layer) || !ColorOfLayer(names, layer + ".", /*grey=*/false, found))
-      continue;
-    layers.push_back(layer);
-    if (layer.substr(layer.find_last_of('.') + 1) == "Combined") combined.push_back(layer);
-  }
-  const std::vector<std::string>& candidates = combined.empty() ? layers : combined;
+  // Layers with R, G and B; failing those, layers with luminance/chroma. A
+  // layer of Y alone is more often a mask than a picture, and is never
+  // guessed to be the colour.
+  std::vector<std::string> candidates = ColorLayers(names, ".R", HasRgb);
+  if (candidates.empty()) candidates = ColorLayers(names, ".Y", HasLumaChroma);
   if (candidates.size() == 1) return FindColorChannels(names, candidates[0], chosen);
   if (candidates.empty()) return "no colour channels (R, G, B) among " + Join(names);
   return "several colour layers (" + Join(candidates) + "); choose one with --color-layer";

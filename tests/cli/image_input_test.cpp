@@ -420,6 +420,22 @@ TEST(ExrLumaChroma, ConvertsToTheColoursOfTheSamePictureInRgb) {
   }
 }
 
+// Layers are guessed to be the colour by R, G and B first; a
+// luminance/chroma layer only when there is none, a Y alone never.
+TEST(ExrLumaChroma, LayersWithRgbComeFirst) {
+  ExrColorChannels chosen;
+  ASSERT_EQ(FindColorChannels({"beauty.B", "beauty.G", "beauty.R", "cam.BY", "cam.RY", "cam.Y"},
+                              "", chosen),
+            "");
+  EXPECT_EQ(chosen.r, "beauty.R");
+  EXPECT_FALSE(chosen.lumaChroma);
+  ASSERT_EQ(FindColorChannels({"cam.BY", "cam.RY", "cam.Y", "mask.Y"}, "", chosen), "");
+  EXPECT_TRUE(chosen.lumaChroma);
+  EXPECT_EQ(chosen.prefix, "cam.");
+  EXPECT_EQ(FindColorChannels({"IndexOB.X", "mask.Y"}, "", chosen),
+            "no colour channels (R, G, B) among IndexOB.X, mask.Y");
+}
+
 TEST(ExrLumaChroma, FilesOpenExrCannotConvertAreRefused) {
   ScratchDir dir;
   const std::vector<ExrChannel> fullChroma = {{"Y", Imf::HALF, {0.5f, 0.5f, 0.5f, 0.5f}},
