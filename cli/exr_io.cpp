@@ -197,9 +197,14 @@ int BlockRows(const Imf::Header& header) {
   }
 }
 
+// A plane of up to this many bytes is set aside whole before its rows
+// arrive: memory that is set aside costs nothing until rows are stored in
+// it. Larger planes grow with the rows that really arrive, so that a damaged
+// header cannot set gigabytes aside.
+constexpr std::size_t kEagerPlaneBytes = std::size_t(1) << 29;
+
 // Appends a frame row of `width` blank values to `plane` and returns it.
-// Planes grow geometrically, so that their memory follows the rows that
-// really arrive, and never past the whole frame.
+// Planes grow geometrically, and never past the whole frame.
 template <typename T>
 T* AppendRow(std::vector<T>& plane, int width, int height) {
   const std::size_t whole = std::size_t(width) * height;
@@ -241,6 +246,8 @@ class PlaneSink : public FrameSink {
     width = place.width;
     height = place.height;
     plane_.clear();
+    const std::size_t whole = std::size_t(place.width) * std::size_t(place.height);
+    if (whole * sizeof(T) <= kEagerPlaneBytes) plane_.reserve(whole);
   }
 
   void BlankRows(int count) override {
