@@ -327,9 +327,14 @@ class IdSink : public PlaneSink<uint16_t> {
 // channel once, as FLOAT, band by band.
 std::string ReadPart(Imf::InputPart& part, const Placement& place, int blockRows,
                      const std::vector<FrameSink*>& sinks) {
+  // One plane per channel, however many sinks take it (grey colour takes
+  // "Y" three times).
   std::map<std::string, std::vector<float>> planes;
-  for (const FrameSink* sink : sinks)
-    for (const std::string& name : sink->Channels()) planes.try_emplace(name);
+  std::vector<std::vector<const std::vector<float>*>> sinkPlanes;
+  for (const FrameSink* sink : sinks) {
+    sinkPlanes.emplace_back();
+    for (const std::string& name : sink->Channels()) sinkPlanes.back().push_back(&planes[name]);
+  }
   const std::size_t width = std::size_t(StoredWidth(place.data));
   for (FrameSink* sink : sinks) sink->BlankRows(place.firstRow);
   for (const Band& band : Bands(place, blockRows)) {
@@ -345,10 +350,10 @@ std::string ReadPart(Imf::InputPart& part, const Placement& place, int blockRows
     part.readPixels(band.first, band.last);
     for (int y = band.first; y <= band.last; ++y) {
       const std::size_t offset = width * std::size_t(y - band.first);
-      for (FrameSink* sink : sinks) {
+      for (std::size_t s = 0; s < sinks.size(); ++s) {
         StoredRow row;
-        for (const std::string& name : sink->Channels()) row.push_back(planes[name].data() + offset);
-        const std::string problem = sink->Row(row);
+        for (const std::vector<float>* plane : sinkPlanes[s]) row.push_back(plane->data() + offset);
+        const std::string problem = sinks[s]->Row(row);
         if (!problem.empty()) return problem;
       }
     }
