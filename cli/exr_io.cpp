@@ -85,6 +85,23 @@ bool ColorOfLayer(const std::vector<std::string>& names, const std::string& pref
   return true;
 }
 
+// The layers that `hasColor` accepts, found by a channel each must have;
+// only the "Combined" ones (Blender's) when there are any.
+std::vector<std::string> ColorLayers(const std::vector<std::string>& names,
+                                     const std::string& channel,
+                                     bool (*hasColor)(const std::vector<std::string>&,
+                                                      const std::string&)) {
+  std::vector<std::string> layers, combined;
+  for (const std::string& name : names) {
+    if (!EndsWith(name, channel)) continue;
+    const std::string layer = name.substr(0, name.size() - channel.size());
+    if (!hasColor(names, layer + ".")) continue;
+    layers.push_back(layer);
+    if (layer.substr(layer.find_last_of('.') + 1) == "Combined") combined.push_back(layer);
+  }
+  return combined.empty() ? layers : combined;
+}
+
 // --- the frame and its stored pixels -------------------------------------------
 
 // The frame's size, "" when it fits a PCX file. Computed in 64 bits, so a
@@ -180,9 +197,14 @@ int BlockRows(const Imf::Header& header) {
   }
 }
 
+// A plane of up to this many bytes is set aside whole before its rows
+// arrive: memory that is set aside costs nothing until rows are stored in
+// it. Larger planes grow with the rows that really arrive, so that a damaged
+// header cannot set gigabytes aside.
+constexpr std::size_t kEagerPlaneBytes = std::size_t(1) << 29;
+
 // Appends a frame row of `width` blank values to `plane` and returns it.
-// Planes grow geometrically, so that their memory follows the rows that
-// really arrive, and never past the whole frame.
+// Planes grow geometrically, and never past the whole frame.
 template <typename T>
 T* AppendRow(std::vector<T>& plane, int width, int height) {
   const std::size_t whole = std::size_t(width) * height;
@@ -224,6 +246,8 @@ class PlaneSink : public FrameSink {
     width = place.width;
     height = place.height;
     plane_.clear();
+    const std::size_t whole = std::size_t(place.width) * std::size_t(place.height);
+    if (whole * sizeof(T) <= kEagerPlaneBytes) plane_.reserve(whole);
   }
 
   void BlankRows(int count) override {
@@ -303,9 +327,14 @@ class IdSink : public PlaneSink<uint16_t> {
 // channel once, as FLOAT, band by band.
 std::string ReadPart(Imf::InputPart& part, const Placement& place, int blockRows,
                      const std::vector<FrameSink*>& sinks) {
+  // One plane per channel, however many sinks take it (grey colour takes
+  // "Y" three times).
   std::map<std::string, std::vector<float>> planes;
-  for (const FrameSink* sink : sinks)
-    for (const std::string& name : sink->Channels()) planes.try_emplace(name);
+  std::vector<std::vector<const std::vector<float>*>> sinkPlanes;
+  for (const FrameSink* sink : sinks) {
+    sinkPlanes.emplace_back();
+    for (const std::string& name : sink->Channels()) sinkPlanes.back().push_back(&planes[name]);
+  }
   const std::size_t width = std::size_t(StoredWidth(place.data));
   for (FrameSink* sink : sinks) sink->BlankRows(place.firstRow);
   for (const Band& band : Bands(place, blockRows)) {
@@ -321,10 +350,10 @@ std::string ReadPart(Imf::InputPart& part, const Placement& place, int blockRows
     part.readPixels(band.first, band.last);
     for (int y = band.first; y <= band.last; ++y) {
       const std::size_t offset = width * std::size_t(y - band.first);
-      for (FrameSink* sink : sinks) {
+      for (std::size_t s = 0; s < sinks.size(); ++s) {
         StoredRow row;
-        for (const std::string& name : sink->Channels()) row.push_back(planes[name].data() + offset);
-        const std::string problem = sink->Row(row);
+        for (const std::vector<float>* plane : sinkPlanes[s]) row.push_back(plane->data() + offset);
+        const std::string problem = sinks[s]->Row(row);
         if (!problem.empty()) return problem;
       }
     }
@@ -624,19 +653,11 @@ std::string FindColorChannels(const std::vector<std::string>& names,
     return "no channels " + Printable(layer) + ".R, .G, .B";
   }
   if (ColorOfLayer(names, "", /*grey=*/true, chosen)) return "";
-  // Layers by their R or Y channel; a layer of Y alone is more often a mask
-  // than a picture, and is never guessed to be the colour.
-  std::vector<std::string> layers, combined;
-  for (const std::string& name : names) {
-    if (!EndsWith(name, ".R") && !EndsWith(name, ".Y")) continue;
-    const std::string layer = name.substr(0, name.size() - 2);
-    ExrColorChannels found;
-    if (Contains(layers, layer) || !ColorOfLayer(names, layer + ".", /*grey=*/false, found))
-      continue;
-    layers.push_back(layer);
-    if (layer.substr(layer.find_last_of('.') + 1) == "Combined") combined.push_back(layer);
-  }
-  const std::vector<std::string>& candidates = combined.empty() ? layers : combined;
+  // Layers with R, G and B; failing those, layers with luminance/chroma. A
+  // layer of Y alone is more often a mask than a picture, and is never
+  // guessed to be the colour.
+  std::vector<std::string> candidates = ColorLayers(names, ".R", HasRgb);
+  if (candidates.empty()) candidates = ColorLayers(names, ".Y", HasLumaChroma);
   if (candidates.size() == 1) return FindColorChannels(names, candidates[0], chosen);
   if (candidates.empty()) return "no colour channels (R, G, B) among " + Join(names);
   return "several colour layers (" + Join(candidates) + "); choose one with --color-layer";

@@ -1,7 +1,8 @@
 // Arbitrary files through selvo's image loaders, PNG and OpenEXR alike (the
 // loaders tell them apart by their first bytes): as a colour image, as a
-// material-ID pass and as an object-ID pass. Each load either succeeds
-// with a consistent image or gives one line that names the file.
+// material-ID pass, as an object-ID pass, and as both at once. Each load
+// either succeeds with a consistent image or gives one line that names the
+// file.
 #include <cstdint>
 #include <string>
 
@@ -42,6 +43,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const std::string idError = LoadIdImage(path, selector, "", ids);
     if (idError.empty()) CHECK(SizeFits(ids.width, ids.height, ids.ids.size()));
     else CheckError(idError, path);
+  }
+
+  // Both from the one file in one pass, as a multilayer frame is read.
+  ColorImage both;
+  IdImage bothIds;
+  const std::string bothError =
+      LoadFrameImages(path, options, path, kObjectSelector, "", both, bothIds);
+  if (bothError.empty()) {
+    CHECK(SizeFits(both.width, both.height, both.pixels.size()));
+    CHECK(SizeFits(bothIds.width, bothIds.height, bothIds.ids.size()));
+  } else {
+    CheckError(bothError, path);
   }
   return 0;
 }

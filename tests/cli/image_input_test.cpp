@@ -420,6 +420,22 @@ TEST(ExrLumaChroma, ConvertsToTheColoursOfTheSamePictureInRgb) {
   }
 }
 
+// Layers are guessed to be the colour by R, G and B first; a
+// luminance/chroma layer only when there is none, a Y alone never.
+TEST(ExrLumaChroma, LayersWithRgbComeFirst) {
+  ExrColorChannels chosen;
+  ASSERT_EQ(FindColorChannels({"beauty.B", "beauty.G", "beauty.R", "cam.BY", "cam.RY", "cam.Y"},
+                              "", chosen),
+            "");
+  EXPECT_EQ(chosen.r, "beauty.R");
+  EXPECT_FALSE(chosen.lumaChroma);
+  ASSERT_EQ(FindColorChannels({"cam.BY", "cam.RY", "cam.Y", "mask.Y"}, "", chosen), "");
+  EXPECT_TRUE(chosen.lumaChroma);
+  EXPECT_EQ(chosen.prefix, "cam.");
+  EXPECT_EQ(FindColorChannels({"IndexOB.X", "mask.Y"}, "", chosen),
+            "no colour channels (R, G, B) among IndexOB.X, mask.Y");
+}
+
 TEST(ExrLumaChroma, FilesOpenExrCannotConvertAreRefused) {
   ScratchDir dir;
   const std::vector<ExrChannel> fullChroma = {{"Y", Imf::HALF, {0.5f, 0.5f, 0.5f, 0.5f}},
@@ -477,26 +493,32 @@ TEST(ExrWindows, SmallerDataWindowLiesInABlankFrame) {
 }
 
 // Overscan: the data window (-1, -1)-(3, 2) reaches past the 3 x 2 display
-// window on every side. Stored ID at (x, y) is 10 (y + 2) + x + 2, so the
-// frame's corner (0, 0) holds 22. What lies outside is dropped unread: the
-// 2.5 at (-1, -1) is no error.
+// window on every side. The stored ID at (x, y) is 10 (y + 2) + x + 2, so
+// the frame's corner (0, 0) holds 22, and the grey level is that ID / 64,
+// taken as it is (22 / 64 x 65535 = 22528). What lies outside is dropped
+// unread: the 2.5 at (-1, -1) is no error.
 TEST(ExrWindows, LargerDataWindowIsCutToTheDisplayWindow) {
   ScratchDir dir;
   const std::string path = dir.Path("overscan.exr");
-  std::vector<float> stored;
+  std::vector<float> stored, grey;
   for (int y = -1; y <= 2; ++y)
     for (int x = -1; x <= 3; ++x) stored.push_back(float(10 * (y + 2) + x + 2));
+  for (float id : stored) grey.push_back(id / 64);
   stored[0] = 2.5f;
   test::WriteExrParts(path, {{"", Box(0, 0, 2, 1), Box(-1, -1, 3, 2),
-                              {{"Y", Imf::FLOAT, std::vector<float>(20, 1.0f)},
-                               {"IndexMA.X", Imf::FLOAT, stored}}}});
+                              {{"Y", Imf::FLOAT, grey}, {"IndexMA.X", Imf::FLOAT, stored}}}});
   ColorImage color;
   IdImage ids;
-  ASSERT_EQ(LoadFrameImages(path, {}, path, kMaterialEffectsSelector, "", color, ids), "");
+  ExrColorOptions raw;
+  raw.linear = true;
+  ASSERT_EQ(LoadFrameImages(path, raw, path, kMaterialEffectsSelector, "", color, ids), "");
   ASSERT_EQ(color.width, 3);
   ASSERT_EQ(color.height, 2);
-  ExpectPixel(color, 0, 0, 65535, 65535, 65535, 65535);
   EXPECT_THAT(ids.ids, ::testing::ElementsAre(22, 23, 24, 32, 33, 34));
+  for (std::size_t p = 0; p < 6; ++p) {
+    const uint16_t level = uint16_t(std::lround(ids.ids[p] / 64.0 * 65535));
+    ExpectPixel(color, int(p % 3), int(p / 3), level, level, level, 65535);
+  }
 }
 
 // Positions in errors are the frame's: the display window starts at
@@ -625,42 +647,52 @@ TEST(ExrParts, DeepPartsAreNotRead) {
 
 // --- EXR in one pass ------------------------------------------------------------
 
-// Colour and IDs read together from a multilayer file of several bands,
-// away from the origin, are what each gives read alone, with any number of
-// decoding threads.
-TEST(ExrOnePass, GivesWhatSeparateReadsGiveWithAnyThreadCount) {
+bool SamePixels(const ColorImage& a, const ColorImage& b) {
+  return a.width == b.width && a.height == b.height &&
+         std::equal(a.pixels.begin(), a.pixels.end(), b.pixels.begin(), b.pixels.end(),
+                    [](const Pixel64& p, const Pixel64& q) {
+                      return p.r == q.r && p.g == q.g && p.b == q.b && p.a == q.a;
+                    });
+}
+
+// A multilayer frame of several bands (the rows decoded at a time) whose
+// data window reaches past its display window, stored as scanlines and as
+// tiles of 48 rows. Colour and IDs read together come out as each read
+// alone from the scanlines, with any number of decoding threads.
+TEST(ExrOnePass, GivesWhatSeparateReadsGiveFromScanlinesOrTilesWithAnyThreadCount) {
   ScratchDir dir;
-  const std::string path = dir.Path("frame.exr");
-  const int width = 1500, height = 400;
+  const Imath::Box2i display = Box(0, 0, 2048, 202), data = Box(-3, -5, 2050, 207);
+  const std::size_t count = std::size_t(2054) * 213;
   std::vector<float> shade, ids;
-  for (int i = 0; i < width * height; ++i) {
+  for (std::size_t i = 0; i < count; ++i) {
     shade.push_back(float(i % 977) / 977);
-    ids.push_back(float(i / width % 7));
+    ids.push_back(float(i / 2054 % 7));
   }
-  const std::vector<float> alpha(shade.size(), 1.0f);
-  test::WriteExr(path, width, height,
-                 {{"ViewLayer.Combined.R", Imf::FLOAT, shade},
-                  {"ViewLayer.Combined.G", Imf::HALF, ids},
-                  {"ViewLayer.Combined.B", Imf::FLOAT, alpha},
-                  {"ViewLayer.Combined.A", Imf::FLOAT, alpha},
-                  {"ViewLayer.IndexOB.X", Imf::FLOAT, ids}},
-                 3, -5);
+  test::ExrPart part{"", display, data,
+                     {{"ViewLayer.Combined.R", Imf::FLOAT, shade},
+                      {"ViewLayer.Combined.G", Imf::HALF, ids},
+                      {"ViewLayer.Combined.B", Imf::FLOAT, std::vector<float>(count, 0.5f)},
+                      {"ViewLayer.IndexOB.X", Imf::FLOAT, ids}}};
+  const std::string scanlines = dir.Path("scanlines.exr"), tiles = dir.Path("tiles.exr");
+  test::WriteExrParts(scanlines, {part});
+  part.tile = 48;
+  test::WriteExrParts(tiles, {part});
+
   ColorImage alone;
   IdImage aloneIds;
-  ASSERT_EQ(LoadColor(path, alone), "");
-  ASSERT_EQ(LoadIdImage(path, kObjectSelector, "", aloneIds), "");
-  for (int threads : {0, 3}) {
-    SetExrDecodeThreads(threads);
-    ColorImage color;
-    IdImage together;
-    ASSERT_EQ(LoadFrameImages(path, {}, path, kObjectSelector, "", color, together), "");
-    EXPECT_TRUE(color.pixels.size() == alone.pixels.size() &&
-                std::equal(color.pixels.begin(), color.pixels.end(), alone.pixels.begin(),
-                           [](const Pixel64& a, const Pixel64& b) {
-                             return a.r == b.r && a.g == b.g && a.b == b.b && a.a == b.a;
-                           }))
-        << threads << " threads";
-    EXPECT_EQ(together.ids, aloneIds.ids) << threads << " threads";
+  ASSERT_EQ(LoadColor(scanlines, alone), "");
+  ASSERT_EQ(LoadIdImage(scanlines, kObjectSelector, "", aloneIds), "");
+  ASSERT_EQ(alone.width, 2049);
+  ASSERT_EQ(alone.height, 203);
+  for (const std::string& path : {scanlines, tiles}) {
+    for (int threads : {0, 3}) {
+      SetExrDecodeThreads(threads);
+      ColorImage color;
+      IdImage together;
+      ASSERT_EQ(LoadFrameImages(path, {}, path, kObjectSelector, "", color, together), "");
+      EXPECT_TRUE(SamePixels(color, alone)) << path << ", " << threads << " threads";
+      EXPECT_EQ(together.ids, aloneIds.ids) << path << ", " << threads << " threads";
+    }
   }
   SetExrDecodeThreads(0);
 }

@@ -12,6 +12,8 @@
 #include <ImfOutputPart.h>
 #include <ImfPartType.h>
 #include <ImfRgbaFile.h>
+#include <ImfTiledOutputFile.h>
+#include <ImfTiledOutputPart.h>
 #include <half.h>
 
 #include <algorithm>
@@ -19,6 +21,7 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+#include <type_traits>
 
 #include "cli/image.h"
 
@@ -83,11 +86,17 @@ class NoSizeLimits {
 int Width(const Imath::Box2i& box) { return box.max.x - box.min.x + 1; }
 int Height(const Imath::Box2i& box) { return box.max.y - box.min.y + 1; }
 
-Imf::Header PartHeader(const ExrPart& part) {
+// Name and type go with every part of a multi-part file.
+Imf::Header PartHeader(const ExrPart& part, bool multiPart) {
   Imf::Header header(part.display, part.data);
-  if (!part.name.empty()) header.setName(part.name);
-  header.setType(part.deep ? Imf::DEEPSCANLINE : Imf::SCANLINEIMAGE);
+  if (part.tile > 0) header.setTileDescription(Imf::TileDescription(part.tile, part.tile));
   if (part.deep) header.compression() = Imf::ZIPS_COMPRESSION;
+  if (multiPart) {
+    header.setName(part.name);
+    header.setType(part.deep         ? Imf::DEEPSCANLINE
+                   : part.tile > 0   ? Imf::TILEDIMAGE
+                                     : Imf::SCANLINEIMAGE);
+  }
   for (const ExrChannel& channel : part.channels)
     header.channels().insert(channel.name, Imf::Channel(channel.type));
   return header;
@@ -123,6 +132,17 @@ Imf::FrameBuffer FlatBuffer(const ExrPart& part, StoredValues& values) {
                                    Size(type) * Width(part.data)));
   }
   return buffer;
+}
+
+// Every pixel of a flat part, as scanlines or tiles.
+template <typename Output>
+void WriteFlat(Output& output, const ExrPart& part, StoredValues& values) {
+  output.setFrameBuffer(FlatBuffer(part, values));
+  if constexpr (std::is_same_v<Output, Imf::TiledOutputFile> ||
+                std::is_same_v<Output, Imf::TiledOutputPart>)
+    output.writeTiles(0, output.numXTiles() - 1, 0, output.numYTiles() - 1);
+  else
+    output.writePixels(Height(part.data));
 }
 
 // One sample per pixel: a pointer to each pixel's value of each channel.
@@ -164,16 +184,18 @@ void WriteExrParts(const std::string& path, const std::vector<ExrPart>& parts) {
   std::vector<StoredValues> values;
   for (const ExrPart& part : parts) values.emplace_back(part.channels);
   if (parts.size() == 1 && !parts[0].deep) {
-    Imf::Header header(parts[0].display, parts[0].data);
-    for (const ExrChannel& channel : parts[0].channels)
-      header.channels().insert(channel.name, Imf::Channel(channel.type));
-    Imf::OutputFile file(path.c_str(), header);
-    file.setFrameBuffer(FlatBuffer(parts[0], values[0]));
-    file.writePixels(Height(parts[0].data));
+    const Imf::Header header = PartHeader(parts[0], /*multiPart=*/false);
+    if (parts[0].tile > 0) {
+      Imf::TiledOutputFile file(path.c_str(), header);
+      WriteFlat(file, parts[0], values[0]);
+    } else {
+      Imf::OutputFile file(path.c_str(), header);
+      WriteFlat(file, parts[0], values[0]);
+    }
     return;
   }
   std::vector<Imf::Header> headers;
-  for (const ExrPart& part : parts) headers.push_back(PartHeader(part));
+  for (const ExrPart& part : parts) headers.push_back(PartHeader(part, /*multiPart=*/true));
   Imf::MultiPartOutputFile file(path.c_str(), headers.data(), int(headers.size()));
   for (std::size_t p = 0; p < parts.size(); ++p) {
     if (parts[p].deep) {
@@ -181,10 +203,12 @@ void WriteExrParts(const std::string& path, const std::vector<ExrPart>& parts) {
       DeepBuffer deep(parts[p], values[p]);
       part.setFrameBuffer(deep.buffer);
       part.writePixels(Height(parts[p].data));
+    } else if (parts[p].tile > 0) {
+      Imf::TiledOutputPart part(file, int(p));
+      WriteFlat(part, parts[p], values[p]);
     } else {
       Imf::OutputPart part(file, int(p));
-      part.setFrameBuffer(FlatBuffer(parts[p], values[p]));
-      part.writePixels(Height(parts[p].data));
+      WriteFlat(part, parts[p], values[p]);
     }
   }
 }

@@ -33,13 +33,15 @@ void WriteExr(const std::string& path, int width, int height,
               const std::vector<ExrChannel>& channels, int originX = 0, int originY = 0);
 
 // One part of an EXR file. Channel values cover the data window row by row;
-// a deep part stores one sample in every pixel.
+// a deep part stores one sample in every pixel. ZIP compression, 16 rows a
+// block, unless tiled or deep.
 struct ExrPart {
   std::string name;  // "" only in a file of one part
   Imath::Box2i display;
   Imath::Box2i data;
   std::vector<ExrChannel> channels;
   bool deep = false;
+  int tile = 0;  // square tiles of this side, 0 for scanlines
 };
 
 // A single-part file for one flat part, else a multi-part file.
