@@ -1,14 +1,18 @@
 #include "cli/config_command.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 
 #include "cli/arguments.h"
 #include "cli/help_text.h"
+#include "cli/palette_files.h"
 #include "cli/settings_file.h"
+#include "cli/settings_picture.h"
 #include "cli/settings_text.h"
 #include "host/demo/demo_scene.h"
-#include "pcx/pcx_palette.h"
 
 namespace selvo {
 namespace {
@@ -19,6 +23,13 @@ constexpr int kExitUsage = 2;
 int Fail(const std::string& message, int status = kExitFailure) {
   std::fprintf(stderr, "selvo: %s\n", message.c_str());
   return status;
+}
+
+bool IsHelp(const std::string& argument) { return argument == "--help" || argument == "-h"; }
+
+int ShowHelp() {
+  std::fputs(kConfigHelp, stdout);
+  return 0;
 }
 
 bool FileExists(const std::string& path) {
@@ -60,15 +71,21 @@ std::string SetDither(RendererConfig& config, const std::string& value) {
   return "";
 }
 
-// The palette reader takes any file's last 768 bytes; only a file with a
-// real 256-colour trailer has a palette there.
-std::string SetPalette(RendererConfig& config, const std::string& path) {
-  if (!FileExists(path)) return path + ": cannot open file";
-  if (!HasPaletteTrailer(path))
-    return path + ": no 256-colour palette (needs an 8-bit, one-plane, version-5 PCX file "
-                  "with 0x0C at 769 bytes from the end)";
-  if (!ReadPcxPalette(path, config.palette)) return path + ": cannot read palette";
-  return "";
+// "FILE" or "FILE@START": the colours go to entries START on.
+std::string SetPalette(RendererConfig& config, const std::string& value) {
+  std::string path = value;
+  int start = 0;
+  const std::size_t at = value.rfind('@');
+  const std::string suffix = at == std::string::npos ? "" : value.substr(at + 1);
+  if (!suffix.empty() && std::all_of(suffix.begin(), suffix.end(), ::isdigit)) {
+    const std::optional<long> entry = ParseInteger(suffix, 0, 255);
+    if (!entry) return "--palette " + value + ": START must be 0..255";
+    path = value.substr(0, at);
+    start = int(*entry);
+  }
+  std::vector<PaletteColor> colors;
+  const std::string error = ReadPaletteFile(path, colors);
+  return error.empty() ? PlacePaletteColors(colors, start, path, config.palette) : error;
 }
 
 int Init(OptionReader& reader) {
@@ -76,6 +93,7 @@ int Init(OptionReader& reader) {
   bool demo = false;
   bool force = false;
   while (reader.Next()) {
+    if (IsHelp(reader.Name())) return ShowHelp();
     if (reader.Name() == "--demo") demo = true;
     else if (reader.Name() == "--force") force = true;
     else if (!reader.IsOption() && path.empty()) path = reader.Name();
@@ -87,18 +105,40 @@ int Init(OptionReader& reader) {
   return error.empty() ? 0 : Fail(error);
 }
 
+bool SameFile(const std::string& a, const std::string& b) {
+  std::error_code error;
+  return std::filesystem::equivalent(a, b, error);
+}
+
 int Show(OptionReader& reader) {
   std::string path;
+  std::string picture;
   bool json = false;
   while (reader.Next()) {
-    if (reader.Name() == "--json") json = true;
-    else if (!reader.IsOption() && path.empty()) path = reader.Name();
-    else return Fail("config show: unexpected argument " + reader.Name(), kExitUsage);
+    if (IsHelp(reader.Name())) return ShowHelp();
+    if (reader.Name() == "--json") {
+      json = true;
+    } else if (reader.Name() == "--png") {
+      const std::optional<std::string> value = reader.Value();
+      if (!value) return Fail("config show: --png needs a value", kExitUsage);
+      picture = *value;
+    } else if (!reader.IsOption() && path.empty()) {
+      path = reader.Name();
+    } else {
+      return Fail("config show: unexpected argument " + reader.Name(), kExitUsage);
+    }
   }
   if (path.empty()) return Fail("config show: missing settings file name", kExitUsage);
+  if (json && !picture.empty()) return Fail("config show: give --json or --png, not both", kExitUsage);
   RendererConfig config;
-  const std::string error = LoadSettingsFile(path, config);
+  std::string error = LoadSettingsFile(path, config);
+  if (error.empty() && SameFile(path, picture))
+    error = picture + ": is the settings file itself; name another file for the picture";
   if (!error.empty()) return Fail(error);
+  if (!picture.empty()) {
+    error = SaveSettingsPicture(picture, config);
+    return error.empty() ? 0 : Fail(error);
+  }
   std::fputs((json ? FormatSettingsJson(config) : FormatSettingsText(config)).c_str(), stdout);
   return 0;
 }
@@ -109,6 +149,7 @@ int Set(OptionReader& reader) {
   std::string path;
   std::vector<std::pair<std::string, std::string>> edits;
   while (reader.Next()) {
+    if (IsHelp(reader.Name())) return ShowHelp();
     if (!reader.IsOption()) {
       if (!path.empty()) return Fail("config set: unexpected argument " + reader.Name(), kExitUsage);
       path = reader.Name();
@@ -126,6 +167,30 @@ int Set(OptionReader& reader) {
   for (std::size_t i = 0; error.empty() && i < edits.size(); ++i)
     error = ApplySetting(config, edits[i].first, edits[i].second);
   if (error.empty()) error = SaveSettingsFile(path, config);
+  if (!error.empty()) return Fail(error);
+  const bool namesOutput = std::any_of(edits.begin(), edits.end(),
+                                       [](const auto& edit) { return edit.first == "--output"; });
+  const std::string warning = namesOutput ? FolderDotWarning(config, 1) : "";
+  if (!warning.empty()) std::fprintf(stderr, "selvo: %s\n", warning.c_str());
+  return 0;
+}
+
+int ExportPalette(OptionReader& reader) {
+  std::vector<std::string> paths;
+  bool force = false;
+  while (reader.Next()) {
+    if (IsHelp(reader.Name())) return ShowHelp();
+    if (reader.Name() == "--force") force = true;
+    else if (!reader.IsOption() && paths.size() < 2) paths.push_back(reader.Name());
+    else return Fail("config export-palette: unexpected argument " + reader.Name(), kExitUsage);
+  }
+  if (paths.size() < 2)
+    return Fail("config export-palette: give the settings file and the palette file", kExitUsage);
+  RendererConfig config;
+  std::string error = LoadSettingsFile(paths[0], config);
+  if (error.empty() && !force && FileExists(paths[1]))
+    error = paths[1] + ": already exists (use --force to replace it)";
+  if (error.empty()) error = WritePaletteFile(paths[1], config.palette);
   return error.empty() ? 0 : Fail(error);
 }
 
@@ -156,7 +221,7 @@ std::string ApplySetting(RendererConfig& config, const std::string& option,
 }
 
 int RunConfigCommand(const std::vector<std::string>& args) {
-  if (args.empty() || args[0] == "--help" || args[0] == "-h") {
+  if (args.empty() || IsHelp(args[0])) {
     std::fputs(kConfigHelp, args.empty() ? stderr : stdout);
     return args.empty() ? kExitUsage : 0;
   }
@@ -164,7 +229,9 @@ int RunConfigCommand(const std::vector<std::string>& args) {
   if (args[0] == "init") return Init(reader);
   if (args[0] == "show") return Show(reader);
   if (args[0] == "set") return Set(reader);
-  return Fail("config: unknown action " + args[0] + " (init, show or set)", kExitUsage);
+  if (args[0] == "export-palette") return ExportPalette(reader);
+  return Fail("config: unknown action " + args[0] + " (init, show, set or export-palette)",
+              kExitUsage);
 }
 
 }  // namespace selvo

@@ -52,7 +52,8 @@ const char kRenderHelp[] =
     "  --frame N           frame number (default 0; 1 with --demo)\n"
     "  --frames A-B        render frames A to B; each run of # in --color, --ids,\n"
     "                      --palettized and --preview becomes the frame number,\n"
-    "                      zero-padded to the run's length (img_####.png)\n"
+    "                      zero-padded to the run's length (img_####.png);\n"
+    "                      without --frames, # is part of a file's name\n"
     "  -j, --jobs N        render N frames at a time (default 1)\n"
     "\n"
     "Extra outputs:\n"
@@ -68,15 +69,17 @@ const char kRenderHelp[] =
 
 const char kConfigHelp[] =
     "Usage: selvo config init FILE [--demo] [--force]\n"
-    "       selvo config show FILE [--json]\n"
+    "       selvo config show FILE [--json | --png OUT.png]\n"
     "       selvo config set FILE OPTION...\n"
+    "       selvo config export-palette FILE OUT [--force]\n"
     "\n"
     "Settings files hold the filter's 1084-byte settings block, as the plug-in\n"
     "stores it.\n"
     "\n"
     "  init                create a file with the defaults (--demo: the demo's\n"
     "                      settings); --force replaces an existing file\n"
-    "  show                print the settings; --json for programs\n"
+    "  show                print the settings; --json for programs; --png draws\n"
+    "                      the palette grid with each ID's band and a legend\n"
     "  set                 change the settings:\n"
     "    --source material|object   which ID channel picks the palette band\n"
     "    --output NAME              output name (at most 255 characters)\n"
@@ -84,7 +87,14 @@ const char kConfigHelp[] =
     "                               brightness, or the most similar colour\n"
     "    --range ID=FROM-TO         palette band of ID 0..15 (FROM, TO 0..255)\n"
     "    --dither ID=on|off         dither of ID 0..15 (uniform distribution)\n"
-    "    --palette FILE.pcx         palette of an 8-bit PCX file\n"
-    "                               (options may repeat)\n";
+    "    --palette FILE[@START]     the colours of a palette file into the\n"
+    "                               entries from START (default 0) on, the\n"
+    "                               others kept: 8-bit PCX, GIMP .gpl,\n"
+    "                               JASC-PAL .pal, Adobe .act, .hex (RRGGBB\n"
+    "                               a line) or PNG\n"
+    "                               (options may repeat)\n"
+    "  export-palette      write the palette to OUT, in the format its\n"
+    "                      extension names: .pcx .gpl .pal .act .hex .png;\n"
+    "                      --force replaces an existing file\n";
 
 }  // namespace selvo

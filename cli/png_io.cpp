@@ -238,4 +238,37 @@ std::string WritePngIndexed(const std::string& path, const uint8_t* indices,
   });
 }
 
+std::string ReadPngPalette(const std::string& path, PngPaletteInfo& info) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return path + ": cannot open file";
+  PngError error;
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &error,
+                                           OnPngError, OnPngWarning);
+  png_infop pngInfo = png ? png_create_info_struct(png) : nullptr;
+  if (pngInfo == nullptr) {
+    png_destroy_read_struct(&png, nullptr, nullptr);
+    std::fclose(file);
+    return path + ": out of memory";
+  }
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_read_struct(&png, &pngInfo, nullptr);
+    std::fclose(file);
+    return path + ": not a readable PNG file (" + error.message + ")";
+  }
+  png_init_io(png, file);
+  png_read_info(png, pngInfo);
+  info.width = int(png_get_image_width(png, pngInfo));
+  info.height = int(png_get_image_height(png, pngInfo));
+  info.indexed = png_get_color_type(png, pngInfo) == PNG_COLOR_TYPE_PALETTE;
+  png_colorp entries = nullptr;
+  int count = 0;
+  if (info.indexed) png_get_PLTE(png, pngInfo, &entries, &count);
+  info.entries.clear();
+  for (int i = 0; i < count; ++i)
+    info.entries.insert(info.entries.end(), {entries[i].red, entries[i].green, entries[i].blue});
+  png_destroy_read_struct(&png, &pngInfo, nullptr);
+  std::fclose(file);
+  return "";
+}
+
 }  // namespace selvo

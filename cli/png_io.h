@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "cli/image.h"
 
@@ -24,5 +25,16 @@ std::string WritePngRgba16(const std::string& path, const ColorImage& image);
 // viewer shows what the PCX file holds.
 std::string WritePngIndexed(const std::string& path, const uint8_t* indices,
                             int width, int height, const uint8_t palette[768]);
+
+// The palette side of a PNG, from its header and PLTE chunk alone (no pixels
+// are read): an indexed image's entries (R, G, B each, in order), or for any
+// other image only its size.
+struct PngPaletteInfo {
+  bool indexed = false;
+  int width = 0;
+  int height = 0;
+  std::vector<uint8_t> entries;
+};
+std::string ReadPngPalette(const std::string& path, PngPaletteInfo& info);
 
 }  // namespace selvo

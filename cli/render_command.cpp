@@ -3,14 +3,17 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <filesystem>
 #include <thread>
 
 #include "cli/exr_io.h"
 #include "cli/frame_job.h"
 #include "cli/help_text.h"
+#include "cli/printable.h"
 #include "cli/progress_bar.h"
 #include "cli/render_options.h"
 #include "cli/settings_file.h"
+#include "cli/settings_text.h"
 #include "host/demo/demo_scene.h"
 
 #ifdef _WIN32
@@ -53,14 +56,37 @@ FrameSource MakeSource(const RenderOptions& options) {
   return source;
 }
 
+// Runs of # are frame numbers only in a sequence; a single frame's names
+// are files as they are, '#' included.
 FrameJob MakeJob(const RenderOptions& options, int frame) {
+  const auto name = [&](const std::string& pattern) {
+    return options.frames ? ExpandFrameNumber(pattern, frame) : pattern;
+  };
   FrameJob job;
   job.frameNumber = frame;
-  job.colorPath = ExpandFrameNumber(options.color, frame);
-  job.idsPath = ExpandFrameNumber(options.ids, frame);
-  job.palettizedPath = ExpandFrameNumber(options.palettized, frame);
-  job.previewPath = ExpandFrameNumber(options.preview, frame);
+  job.colorPath = name(options.color);
+  job.idsPath = name(options.ids);
+  job.palettizedPath = name(options.palettized);
+  job.previewPath = name(options.preview);
   return job;
+}
+
+bool Exists(const std::string& path) {
+  std::error_code error;
+  return std::filesystem::exists(path, error);
+}
+
+// A missing input with '#' in its name was most likely meant as a numbered
+// sequence: say how to ask for one.
+std::string CheckLiteralHashInputs(const RenderOptions& options, int frame) {
+  if (options.frames) return "";
+  for (const std::string* path : {&options.color, &options.ids}) {
+    if (!HasFramePlaceholder(*path) || Exists(*path)) continue;
+    const std::string number = std::to_string(frame);
+    return Printable(*path) + ": no such file; a run of # is the frame number only with " +
+           "--frames (--frames " + number + " renders frame " + number + ")";
+  }
+  return "";
 }
 
 // Workers take frames in order from a shared counter until the range is
@@ -138,6 +164,13 @@ int RunRenderCommand(const std::vector<std::string>& args) {
   }
 
   const FrameRange range = ChooseFrames(options);
+  const std::string missing = CheckLiteralHashInputs(options, range.first);
+  if (!missing.empty()) {
+    std::fprintf(stderr, "selvo: %s\n", missing.c_str());
+    return kExitFailure;
+  }
+  const std::string warning = FolderDotWarning(config, range.first);
+  if (!warning.empty()) std::fprintf(stderr, "selvo: %s\n", warning.c_str());
   const int workers = int(std::min<long long>(options.jobs, range.Count()));
   // Frames on every core already keep the cores busy; fewer frames leave
   // cores for OpenEXR to decompress blocks on.

@@ -1,11 +1,22 @@
 #include "cli/sequence.h"
 
 #include <climits>
-#include <cstdio>
 
 #include "cli/arguments.h"
 
 namespace selvo {
+namespace {
+
+// As printf's "%0*d": the width counts a leading minus sign. Runs of any
+// length are padded in full.
+std::string ZeroPadded(int number, std::size_t width) {
+  const std::string digits = std::to_string(number);
+  if (digits.size() >= width) return digits;
+  const std::size_t sign = number < 0 ? 1 : 0;
+  return digits.substr(0, sign) + std::string(width - digits.size(), '0') + digits.substr(sign);
+}
+
+}  // namespace
 
 std::string ExpandFrameNumber(const std::string& pattern, int frame) {
   std::string result;
@@ -16,9 +27,7 @@ std::string ExpandFrameNumber(const std::string& pattern, int frame) {
     }
     std::size_t run = 0;
     while (i + run < pattern.size() && pattern[i + run] == '#') ++run;
-    char number[32];
-    std::snprintf(number, sizeof number, "%0*d", int(run < 20 ? run : 20), frame);
-    result += number;
+    result += ZeroPadded(frame, run);
     i += run;
   }
   return result;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "cli/printable.h"
 #include "core/frame_driver.h"
 
 namespace selvo {
@@ -109,6 +110,18 @@ std::string FormatSettingsJson(const RendererConfig& config) {
   }
   json += "  ]\n}\n";
   return json;
+}
+
+std::string FolderDotWarning(const RendererConfig& config, int frame) {
+  const std::optional<std::string_view> name = OutputName(config);
+  if (!name) return "";
+  const std::size_t dot = name->find('.');
+  if (dot == std::string_view::npos || name->find('/', dot) == std::string_view::npos) return "";
+  const std::string written = ComposeOutputName(*name, frame);
+  if (written.empty()) return "";
+  return "warning: the output name \"" + Printable(*name) +
+         "\" is cut at its first \".\", which lies in a folder name: frame " +
+         std::to_string(frame) + " is written as " + Printable(written);
 }
 
 }  // namespace selvo

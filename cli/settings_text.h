@@ -10,4 +10,10 @@ namespace selvo {
 std::string FormatSettingsText(const RendererConfig& config);
 std::string FormatSettingsJson(const RendererConfig& config);
 
+// The configured name is cut at its first "." even when that lies in a
+// folder name, as the plug-in does: "./renders/hero.pcx" at frame 12 is
+// written as "0012.pcx". Then a one-line warning naming the file `frame`
+// is written to; "" for every other name.
+std::string FolderDotWarning(const RendererConfig& config, int frame);
+
 }  // namespace selvo

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -174,6 +175,81 @@ TEST(EndToEnd, PngSequenceWithTwoWorkersAndSettingsMadeByConfig) {
   }
 }
 
+TEST(EndToEnd, WithoutFramesAHashIsPartOfTheName) {
+  ScratchDir dir;
+  WriteSequenceFrame(dir, 202);
+  ASSERT_EQ(std::rename(dir.Path("c_0202.png").c_str(), dir.Path("c#202.png").c_str()), 0);
+  // i_0202.png exists, yet i_#.png names another file.
+  const Outcome missing = Selvo(dir, {"render", "--color", "c#202.png", "--ids", "i_#.png"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.err, "selvo: i_#.png: no such file; a run of # is the frame number only "
+                         "with --frames (--frames 0 renders frame 0)\n");
+  ASSERT_EQ(std::rename(dir.Path("i_0202.png").c_str(), dir.Path("i_#.png").c_str()), 0);
+  const Outcome literal = Selvo(dir, {"render", "--color", "c#202.png", "--ids", "i_#.png",
+                                      "--frame", "3", "--preview", "p#.png", "--palettized",
+                                      "q##.png"});
+  ASSERT_EQ(literal.status, 0) << literal.err;
+  EXPECT_THAT(dir.Files(), ElementsAre("c#202.png", "i_#.png", "p#.png", "q##.png", "slvo0003.pcx"));
+}
+
+TEST(EndToEnd, AFolderDotInTheOutputNameIsWarnedAboutOnce) {
+  ScratchDir dir;
+  std::filesystem::create_directory(dir.Path("renders"));
+  const Outcome run = Selvo(dir, {"render", "--demo", "--size", "8x8", "--frames", "11-13", "-j",
+                                  "2", "--output", "./renders/hero.pcx"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "selvo: warning: the output name \"./renders/hero.pcx\" is cut at its first "
+                     "\".\", which lies in a folder name: frame 11 is written as 0011.pcx\n");
+  EXPECT_THAT(dir.Files(), ElementsAre("0011.pcx", "0012.pcx", "0013.pcx", "renders"));
+}
+
+TEST(EndToEnd, PaletteExportsReadInPillowAndComeBackUnchanged) {
+  ScratchDir dir;
+  ASSERT_EQ(Selvo(dir, {"config", "init", "demo.bin", "--demo"}).status, 0);
+  const RendererConfig demo = DemoConfig();
+  const std::vector<uint8_t> palette(demo.palette, demo.palette + 768);
+  std::vector<uint8_t> readingOrder(256);
+  for (int i = 0; i < 256; ++i) readingOrder[i] = uint8_t(i);
+  for (const char* name : {"p.png", "p.pcx"}) {
+    ASSERT_EQ(Selvo(dir, {"config", "export-palette", "demo.bin", name}).status, 0) << name;
+    const Decoded decoded = DecodeWithPillow(dir.Path(name));
+    EXPECT_EQ(decoded.width, 16) << name;
+    EXPECT_EQ(decoded.indices, readingOrder) << name;
+    EXPECT_EQ(decoded.palette, palette) << name;
+  }
+  const std::vector<uint8_t> before = test::ReadBytes(dir.Path("p.png"));
+  const Outcome again = Selvo(dir, {"config", "export-palette", "demo.bin", "p.png"});
+  EXPECT_EQ(again.status, 1);
+  EXPECT_EQ(again.err, "selvo: p.png: already exists (use --force to replace it)\n");
+  EXPECT_EQ(test::ReadBytes(dir.Path("p.png")), before);
+
+  // Each format into a default settings file and back out, byte for byte.
+  for (const char* name : {"p.gpl", "p.pal", "p.act", "p.hex", "p.png", "p.pcx"}) {
+    ASSERT_EQ(Selvo(dir, {"config", "export-palette", "demo.bin", name, "--force"}).status, 0);
+    ASSERT_EQ(Selvo(dir, {"config", "init", "s.bin", "--force"}).status, 0);
+    const Outcome set = Selvo(dir, {"config", "set", "s.bin", "--palette", name});
+    ASSERT_EQ(set.status, 0) << set.err;
+    const std::vector<uint8_t> block = test::ReadBytes(dir.Path("s.bin"));
+    EXPECT_EQ(std::vector<uint8_t>(block.begin() + 268, block.begin() + 268 + 768), palette)
+        << name;
+  }
+}
+
+TEST(EndToEnd, ShowDrawsTheSettingsAsAPng) {
+  ScratchDir dir;
+  ASSERT_EQ(Selvo(dir, {"config", "init", "demo.bin", "--demo"}).status, 0);
+  const Outcome run = Selvo(dir, {"config", "show", "demo.bin", "--png", "demo.png"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "");
+  const std::vector<uint8_t> png = test::ReadBytes(dir.Path("demo.png"));
+  ASSERT_GT(png.size(), 8u);
+  EXPECT_EQ(std::string(png.begin() + 1, png.begin() + 4), "PNG");
+  const Outcome self = Selvo(dir, {"config", "show", "demo.bin", "--png", "./demo.bin"});
+  EXPECT_EQ(self.status, 1);
+  EXPECT_THAT(self.err, HasSubstr("is the settings file itself"));
+  EXPECT_EQ(test::ReadBytes(dir.Path("demo.bin")).size(), kConfigSize);
+}
+
 TEST(EndToEnd, MultilayerExrThroughTheObjectChannel) {
   ScratchDir dir;
   const std::vector<float> objectIds = {3, 0, 1, 2, 700, 1};  // 700: beyond 15, ID 0's band
@@ -237,7 +313,7 @@ TEST(EndToEnd, BadInputFailsWithOneLineNamingTheFileAndWritesNothing) {
   EXPECT_EQ(dir.Files(), before);
 }
 
-TEST(EndToEnd, ConfigRefusesAPcxWithoutPaletteAndLeavesTheFile) {
+TEST(EndToEnd, ConfigRefusesABadPaletteFileAndLeavesTheSettings) {
   ScratchDir dir;
   ASSERT_EQ(Selvo(dir, {"config", "init", "s.bin"}).status, 0);
   const std::vector<uint8_t> settings = test::ReadBytes(dir.Path("s.bin"));
@@ -250,6 +326,12 @@ TEST(EndToEnd, ConfigRefusesAPcxWithoutPaletteAndLeavesTheFile) {
   const Outcome run = Selvo(dir, {"config", "set", "s.bin", "--palette", "truecolor.pcx"});
   EXPECT_EQ(run.status, 1);
   EXPECT_THAT(run.err, HasSubstr("truecolor.pcx: no 256-colour palette"));
+  EXPECT_EQ(test::ReadBytes(dir.Path("s.bin")), settings);
+  test::WriteBytes(dir.Path("bad.gpl"), {'G', 'I', 'M', 'P', ' ', 'P', 'a', 'l', 'e', 't', 't',
+                                         'e', '\n', '1', ' ', '2', '\n'});
+  const Outcome gimp = Selvo(dir, {"config", "set", "s.bin", "--range", "1=2-3", "--palette",
+                                   "bad.gpl"});
+  EXPECT_EQ(gimp.err, "selvo: bad.gpl: line 2: expected R G B, each 0..255\n");
   EXPECT_EQ(test::ReadBytes(dir.Path("s.bin")), settings);
   EXPECT_EQ(Selvo(dir, {"config", "init", "s.bin"}).status, 1);  // exists: not replaced
   EXPECT_EQ(Selvo(dir, {"config", "init", "s.bin", "--force", "--demo"}).status, 0);

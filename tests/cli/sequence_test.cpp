@@ -17,6 +17,10 @@ TEST(FrameNumber, EveryHashRunBecomesTheZeroPaddedNumber) {
   EXPECT_EQ(ExpandFrameNumber("f##.png", 12345), "f12345.png");
   EXPECT_EQ(ExpandFrameNumber("f####.png", -3), "f-003.png");
   EXPECT_EQ(ExpandFrameNumber("still.png", 9), "still.png");
+  // A run longer than any number is padded in full, the sign counted in.
+  EXPECT_EQ(ExpandFrameNumber(std::string(25, '#'), 7), std::string(24, '0') + "7");
+  EXPECT_EQ(ExpandFrameNumber(std::string(25, '#') + ".png", -3),
+            "-" + std::string(23, '0') + "3.png");
   EXPECT_TRUE(HasFramePlaceholder("a#.png"));
   EXPECT_FALSE(HasFramePlaceholder("a.png"));
 }

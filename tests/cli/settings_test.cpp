@@ -1,5 +1,8 @@
 // Settings files and `selvo config`'s edits.
+#include <sys/stat.h>
+
 #include <cstring>
+#include <thread>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -32,18 +35,29 @@ std::vector<uint8_t> Block(uint32_t version) {
 TEST(SettingsFile, SizeOtherThan1084IsRefused) {
   ScratchDir dir;
   std::vector<uint8_t> bytes = Block(110);
-  for (std::size_t size : {std::size_t(0), kConfigSize - 1, kConfigSize + 1}) {
+  for (std::size_t size : {std::size_t(0), kConfigSize - 1, kConfigSize + 1, std::size_t(70000)}) {
     std::vector<uint8_t> resized = bytes;
     resized.resize(size);
     test::WriteBytes(dir.Path("s.bin"), resized);
     RendererConfig config;
-    const std::string error = LoadSettingsFile(dir.Path("s.bin"), config);
-    EXPECT_THAT(error, HasSubstr(dir.Path("s.bin") + ": not a settings file")) << size;
-    EXPECT_THAT(error, HasSubstr("instead of 1084")) << size;
+    EXPECT_EQ(LoadSettingsFile(dir.Path("s.bin"), config),
+              dir.Path("s.bin") + ": not a settings file (" + std::to_string(size) +
+                  " bytes instead of 1084)");
   }
   RendererConfig config;
   EXPECT_EQ(LoadSettingsFile(dir.Path("missing.bin"), config),
             dir.Path("missing.bin") + ": cannot open settings file");
+}
+
+TEST(SettingsFile, SizeFromAPipeIsCountedByReading) {
+  ScratchDir dir;
+  const std::string fifo = dir.Path("pipe");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::thread writer([&] { test::WriteBytes(fifo, std::vector<uint8_t>(100000, 7)); });
+  RendererConfig config;
+  const std::string error = LoadSettingsFile(fifo, config);
+  writer.join();
+  EXPECT_EQ(error, fifo + ": not a settings file (100000 bytes instead of 1084)");
 }
 
 TEST(SettingsFile, VersionAbove110IsRefusedComparedUnsigned) {
@@ -139,6 +153,39 @@ TEST(ConfigSet, PaletteComesOnlyFromAPcxWithA256ColourTrailer) {
   EXPECT_THAT(ApplySetting(config, "--palette", dir.Path("none.pcx")), HasSubstr("cannot open"));
 }
 
+TEST(ConfigSet, PaletteFileFillsFromStartAndKeepsTheOtherEntries) {
+  ScratchDir dir;
+  test::WriteBytes(dir.Path("ramp.hex"), {'1', '1', '2', '2', '3', '3', '\n',
+                                          'a', 'a', 'b', 'b', 'c', 'c', '\n'});
+  RendererConfig config;
+  const RendererConfig defaults;
+  ASSERT_EQ(ApplySetting(config, "--palette", dir.Path("ramp.hex") + "@254"), "");
+  ASSERT_EQ(ApplySetting(config, "--palette", dir.Path("ramp.hex")), "");
+  const std::vector<uint8_t> palette(config.palette, config.palette + 768);
+  std::vector<uint8_t> expected(defaults.palette, defaults.palette + 768);
+  const uint8_t ramp[6] = {0x11, 0x22, 0x33, 0xaa, 0xbb, 0xcc};
+  std::copy(ramp, ramp + 6, expected.begin());            // without @: from entry 0
+  std::copy(ramp, ramp + 6, expected.begin() + 3 * 254);  // @254: entries 254 and 255
+  EXPECT_EQ(palette, expected);
+
+  EXPECT_EQ(ApplySetting(config, "--palette", dir.Path("ramp.hex") + "@255"),
+            dir.Path("ramp.hex") + " holds 2 colours; from entry 255 only 1 fit");
+  EXPECT_EQ(ApplySetting(config, "--palette", dir.Path("ramp.hex") + "@256"),
+            "--palette " + dir.Path("ramp.hex") + "@256: START must be 0..255");
+  EXPECT_EQ(std::vector<uint8_t>(config.palette, config.palette + 768), expected);
+  // An @ without a number after it is part of the name.
+  EXPECT_EQ(ApplySetting(config, "--palette", dir.Path("a@b.hex")),
+            dir.Path("a@b.hex") + ": cannot open file");
+}
+
+TEST(ConfigCommand, HelpAfterAnyActionShowsTheHelp) {
+  for (const char* action : {"init", "show", "set", "export-palette"}) {
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(RunConfigCommand({action, "s.bin", "--help"}), 0) << action;
+    EXPECT_THAT(testing::internal::GetCapturedStdout(), HasSubstr("Usage: selvo config"));
+  }
+}
+
 TEST(SettingsText, ShowsSelectorsAsStoredAndTheComposedName) {
   RendererConfig config;
   config.sourceChannel = 7;  // anything but 1001 means the object channel
@@ -156,6 +203,21 @@ TEST(SettingsText, ShowsSelectorsAsStoredAndTheComposedName) {
   EXPECT_THAT(json, HasSubstr("\"sourceChannel\": 7,\n  \"source\": \"object\""));
   EXPECT_THAT(json, HasSubstr("{\"id\": 3, \"from\": 16, \"to\": 19, \"dither\": 5}"));
   EXPECT_THAT(json, HasSubstr("[255, 255, 255]\n  ]\n}\n"));
+}
+
+TEST(SettingsText, WarnsWhenTheFirstDotLiesInAFolderName) {
+  RendererConfig config;
+  const auto warning = [&](const char* name, int frame) {
+    SetOutputName(config, name);
+    return FolderDotWarning(config, frame);
+  };
+  EXPECT_EQ(warning("./renders/hero.pcx", 12),
+            "warning: the output name \"./renders/hero.pcx\" is cut at its first \".\", which "
+            "lies in a folder name: frame 12 is written as 0012.pcx");
+  EXPECT_THAT(warning("shots/v1.2/hero.pcx", -1), HasSubstr("written as shots/v1-001.pcx"));
+  EXPECT_EQ(warning("renders/hero.pcx", 12), "");
+  EXPECT_EQ(warning("hero.final.pcx", 12), "");
+  EXPECT_EQ(warning("renders/hero", 12), "");
 }
 
 TEST(SettingsText, NamesThatAreNotPlainTextAreEscaped) {
