@@ -325,6 +325,8 @@ std::string ReadPaletteFile(const std::string& path, std::vector<PaletteColor>& 
   std::string bytes;
   std::string error = ReadHead(path, bytes);
   if (!error.empty()) return error;
+  // Some Windows tools start text files with a UTF-8 byte order mark.
+  if (StartsWith(bytes, "\xEF\xBB\xBF")) bytes.erase(0, 3);
   Format format = FormatByContent(bytes);
   if (format == Format::kUnknown) format = FormatByExtension(path);
   if (format == Format::kUnknown && bytes.size() <= kMaxTextBytes && LooksLikeHexList(bytes))

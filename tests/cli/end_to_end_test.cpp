@@ -201,6 +201,11 @@ TEST(EndToEnd, AFolderDotInTheOutputNameIsWarnedAboutOnce) {
   EXPECT_EQ(run.err, "selvo: warning: the output name \"./renders/hero.pcx\" is cut at its first "
                      "\".\", which lies in a folder name: frame 11 is written as 0011.pcx\n");
   EXPECT_THAT(dir.Files(), ElementsAre("0011.pcx", "0012.pcx", "0013.pcx", "renders"));
+  ASSERT_EQ(Selvo(dir, {"config", "init", "s.bin"}).status, 0);
+  const Outcome set = Selvo(dir, {"config", "set", "s.bin", "--output", "./renders/hero.pcx"});
+  EXPECT_EQ(set.status, 0);
+  EXPECT_THAT(set.err, HasSubstr("frame 1 is written as 0001.pcx"));
+  EXPECT_EQ(Selvo(dir, {"config", "set", "s.bin", "--method", "similar"}).err, "");
 }
 
 TEST(EndToEnd, PaletteExportsReadInPillowAndComeBackUnchanged) {

@@ -101,6 +101,8 @@ TEST(PaletteFiles, ContentDecidesOverTheExtension) {
   EXPECT_THAT(Read(dir.Path("jasc.gpl")), ElementsAre(PaletteColor{4, 5, 6}));
   WriteText(dir.Path("list"), "010203\n");  // hex lines under any name
   EXPECT_THAT(Read(dir.Path("list")), ElementsAre(PaletteColor{1, 2, 3}));
+  WriteText(dir.Path("bom.gpl"), "\xEF\xBB\xBFGIMP Palette\n4 5 6\n");
+  EXPECT_THAT(Read(dir.Path("bom.gpl")), ElementsAre(PaletteColor{4, 5, 6}));
   std::vector<uint8_t> riff = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'P', 'A', 'L', ' '};
   test::WriteBytes(dir.Path("ms.pal"), riff);
   EXPECT_THAT(ReadError(dir.Path("ms.pal")), HasSubstr("a RIFF palette, which selvo does not read"));
