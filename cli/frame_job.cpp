@@ -48,7 +48,7 @@ std::string DescribeFailure(const FrameResult& result, const RendererConfig& con
              "\" gives no PCX file name of at most 255 characters";
     }
     case FrameStatus::kWriteFailed:
-      return Printable(result.pcxPath) + ": cannot write PCX file";
+      return result.writeError;
     case FrameStatus::kNotRendered:
       return "out of memory for the frame's buffers";
     default:

@@ -46,10 +46,15 @@ std::string WriteAndClose(std::FILE* file, const std::string& path,
                           const std::function<std::string(std::FILE*)>& write) {
   std::string error = write(file);
   if (!error.empty()) error = path + ": " + error;
-  const bool flushed = std::fflush(file) == 0;
+  // A write that failed earlier leaves the stream's error flag set even when
+  // the final flush has nothing left to write.
+  errno = EIO;
+  const bool flushed = std::fflush(file) == 0 && !std::ferror(file);
   const int flushError = errno;
   const bool closed = std::fclose(file) == 0;
-  if (error.empty() && !(flushed && closed)) error = SystemError(path, "cannot write file", flushError);
+  const int closeError = errno;
+  if (error.empty() && !flushed) error = SystemError(path, "cannot write file", flushError);
+  if (error.empty() && !closed) error = SystemError(path, "cannot write file", closeError);
   return error;
 }
 

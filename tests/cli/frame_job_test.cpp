@@ -196,13 +196,14 @@ TEST_F(FrameJobTest, FailedPngWriteLeavesNoPartialFile) {
   EXPECT_THAT(dir.Files(), ElementsAre("color.png", "f0003.pcx", "ids.png", "preview.png"));
 }
 
-TEST_F(FrameJobTest, UnwritablePcxIsReported) {
+TEST_F(FrameJobTest, UnwritablePcxIsReportedWithTheSystemsReason) {
   WriteInputs(dir.Path("color.png"), dir.Path("ids.png"), kIds);
   const RendererConfig config = BandSettings(dir.Path("no/such/folder/x.pcx"));
   ScriptedProgress progress;
   const JobResult result = Run(config, Job(2), progress);
   EXPECT_EQ(result.outcome, JobOutcome::kFailed);
-  EXPECT_EQ(result.error, dir.Path("no/such/folder/x0002.pcx") + ": cannot write PCX file");
+  EXPECT_EQ(result.error,
+            dir.Path("no/such/folder/x0002.pcx") + ": cannot create file: No such file or directory");
 }
 
 TEST(DemoFrameJob, RendersTheDemoWithoutFiles) {
