@@ -6,6 +6,7 @@
 #include <new>
 
 #include "cli/png_io.h"
+#include "cli/same_file.h"
 
 namespace selvo {
 namespace {
@@ -43,11 +44,6 @@ std::string LoadByFormat(const std::string& path, Png png, Exr exr) {
   } catch (const std::bad_alloc&) {
     return path + ": out of memory";
   }
-}
-
-bool SameFile(const std::string& a, const std::string& b) {
-  std::error_code error;
-  return a == b || std::filesystem::equivalent(a, b, error);
 }
 
 }  // namespace
