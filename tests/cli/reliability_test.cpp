@@ -3,12 +3,14 @@
 // devices rather than files.
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <zlib.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -16,6 +18,7 @@
 #include "pcx/atomic_file.h"
 #include "cli/image_loader.h"
 #include "cli/printable.h"
+#include "cli/stop_signals.h"
 #include "tests/cli/test_files.h"
 
 namespace selvo {
@@ -179,6 +182,46 @@ TEST(AtomicFile, DeviceIsWrittenInPlaceAndStaysADevice) {
   EXPECT_TRUE(IsCharacterDevice("/dev/null"));
   for (const auto& entry : std::filesystem::directory_iterator("/dev"))
     EXPECT_THAT(entry.path().filename().string(), Not(HasSubstr(".partial")));
+}
+
+// A second stop signal ends the process at once, and the temporary file of
+// the write under way goes with it. The child holds its write open until it
+// has seen the first signal, so both arrive at known points.
+TEST(StopSignals, SecondSignalRemovesTheTemporaryFileAndEndsTheProcess) {
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    test::ScratchDir dir;
+    int toParent[2];
+    ASSERT_EQ(pipe(toParent), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      CatchStopSignals();
+      StopBetweenRows();
+      WriteFileAtomically(dir.Path("frame0001.pcx"), [&](std::FILE* file) {
+        std::fputs("half a frame", file);
+        std::fflush(file);
+        if (write(toParent[1], "w", 1) != 1) _exit(97);
+        while (StopSignal() == 0) usleep(1000);
+        if (write(toParent[1], "s", 1) != 1) _exit(97);
+        for (;;) pause();
+        return std::string();
+      });
+      _exit(96);
+    }
+    char step = 0;
+    ASSERT_EQ(read(toParent[0], &step, 1), 1);
+    EXPECT_EQ(dir.Files().size(), 1u) << "the temporary file is being written";
+    kill(child, signal);
+    ASSERT_EQ(read(toParent[0], &step, 1), 1);
+    EXPECT_EQ(step, 's') << "the first signal only asks the run to stop";
+    kill(child, signal);
+    int status = 0;
+    waitpid(child, &status, 0);
+    close(toParent[0]);
+    close(toParent[1]);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << signal;
+    EXPECT_TRUE(dir.Files().empty()) << signal;
+  }
 }
 
 }  // namespace
