@@ -229,18 +229,6 @@ TEST(ExrColor, SrgbEncodingByDefaultAndValuesAsTheyAreWhenLinear) {
   ExpectPixel(linear, 2, 1, 205, 0, 0, 0);
 }
 
-// Below linear 0.0031308 the sRGB curve is the line 12.92 x v, above it
-// 1.055 x v^(1/2.4) - 0.055; the level is that x 65535, rounded. So 0.001
-// gives 0.01292 x 65535 = 846.7, 0.0031 gives 2624.8 and 0.0032, past the
-// knee, 0.041323 x 65535 = 2708.1.
-TEST(ExrLevel, DarkEndFollowsTheLinearSegmentUpToTheKnee) {
-  const std::pair<float, uint16_t> levels[] = {
-      {0.0005f, 423}, {0.001f, 847},   {0.002f, 1693}, {0.003f, 2540},
-      {0.0031f, 2625}, {0.0032f, 2708}, {0.004f, 3323}, {0.01f, 6544}};
-  for (const auto& [linear, level] : levels) EXPECT_EQ(ExrLevel(linear, false), level) << linear;
-  EXPECT_EQ(ExrLevel(0.001f, true), 66);  // 65.5: only scaled when taken as it is
-}
-
 TEST(ExrColor, GreyImageWithoutAlphaReadsOpaque) {
   ScratchDir dir;
   const std::string path = dir.Path("y.exr");
