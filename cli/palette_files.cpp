@@ -160,6 +160,7 @@ std::string ReadPngColors(const std::string& path, std::vector<PaletteColor>& co
   std::string error = ReadPngPalette(path, info);
   if (!error.empty()) return error;
   if (info.indexed) {
+    if (info.entries.empty()) return path + ": an indexed PNG without a palette";
     colors.resize(info.entries.size() / 3);
     std::memcpy(colors.data(), info.entries.data(), info.entries.size());
     return "";
@@ -190,7 +191,8 @@ Format FormatByContent(std::string_view head) {
   if (StartsWith(head, "\x89PNG\r\n\x1a\n")) return Format::kPng;
   if (StartsWith(head, "GIMP Palette")) return Format::kGimp;
   if (StartsWith(head, "JASC-PAL")) return Format::kJasc;
-  if (StartsWith(head, "RIFF") && head.substr(8, 4) == "PAL ") return Format::kRiff;
+  if (head.size() >= 12 && StartsWith(head, "RIFF") && head.substr(8, 4) == "PAL ")
+    return Format::kRiff;
   // PCX: manufacturer 10, version 0..5, run-length encoding.
   if (head.size() >= 3 && head[0] == 0x0A && uint8_t(head[1]) <= 5 && head[2] == 1)
     return Format::kPcx;

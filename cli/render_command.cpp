@@ -13,6 +13,7 @@
 #include "cli/progress_bar.h"
 #include "cli/render_options.h"
 #include "cli/settings_file.h"
+#include "cli/thread_plan.h"
 #include "cli/settings_text.h"
 #include "cli/standard_streams.h"
 #include "cli/stop_signals.h"
@@ -172,11 +173,10 @@ int RunRenderCommand(const std::vector<std::string>& args) {
   }
   const std::string warning = FolderDotWarning(config, range.first);
   if (!warning.empty()) std::fprintf(stderr, "selvo: %s\n", warning.c_str());
-  const int workers = int(std::min<long long>(options.jobs, range.Count()));
-  // Frames on every core already keep the cores busy; fewer frames leave
-  // cores for OpenEXR to decompress blocks on.
-  const int cores = int(std::max(1u, std::thread::hardware_concurrency()));
-  SetExrDecodeThreads(workers >= cores ? 0 : cores);
+  const ThreadPlan plan = PlanThreads(options.jobs, range.Count(),
+                                      int(std::thread::hardware_concurrency()));
+  const int workers = plan.frameWorkers;
+  SetExrDecodeThreads(plan.exrThreads);
   ProgressDisplay display(stderr, !options.quiet && selvo_isatty(stderr), range.Count(), workers);
   StopBetweenRows();
   SequenceRun run(config, options, range, display);

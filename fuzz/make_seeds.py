@@ -118,6 +118,37 @@ def palette_seeds():
     save(t, "empty", b"")
 
 
+def png_file(width, height, color_type, rows, plte=b""):
+    """A minimal 8-bit PNG: IHDR, an optional PLTE, one IDAT, IEND."""
+    import zlib
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(
+            ">I", zlib.crc32(kind + data) & 0xFFFFFFFF)
+    ihdr = struct.pack(">IIBBBBB", width, height, 8, color_type, 0, 0, 0)
+    raw = b"".join(b"\0" + row for row in rows)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", ihdr) + (chunk(b"PLTE", plte) if plte else b"")
+            + chunk(b"IDAT", zlib.compress(raw)) + chunk(b"IEND", b""))
+
+
+def palette_files_seeds():
+    """The first byte picks the extension: .gpl .pal .act .hex .png .pcx .txt."""
+    t = "palette_files_fuzzer"
+    grey = bytes(i // 3 for i in range(768))
+    save(t, "gimp", b"\0GIMP Palette\nName: ramp\nColumns: 4\n# c\n255 0 0 red\n0 255 0\tgreen\n")
+    save(t, "gimp_rgba_crlf", b"\0GIMP Palette\r\nChannels: RGBA\r\n1 2 3 4 x\r\n")
+    save(t, "gimp_bom", b"\0\xef\xbb\xbfGIMP Palette\n1 2 3\n")
+    save(t, "jasc", b"\1JASC-PAL\r\n0100\r\n2\r\n1 2 3\r\n4 5 6\r\n")
+    save(t, "riff", b"\1RIFF\0\0\0\0PAL data")
+    save(t, "act_768", b"\2" + grey)
+    save(t, "act_772", b"\2" + grey + b"\x00\x10\xff\xff")
+    save(t, "hex", b"\3ff8000\n#0a0b0c\n")
+    save(t, "hex_any_name", b"\6010203\n\n")
+    save(t, "png_indexed", b"\4" + png_file(2, 1, 3, [b"\0\1"], b"\1\2\3\4\5\6"))
+    save(t, "png_true_colour", b"\4" + png_file(2, 1, 2, [b"\1\2\3\4\5\6"]))
+    save(t, "pcx", b"\5" + pcx_file(3, 2, [5, 5, 5, 200, 7, 7], default_palette()))
+
+
 def image_seeds():
     """PNG and EXR files of every kind the loaders accept, built with the
     writers of the malformed-input corpus, plus a few broken ones."""
@@ -185,5 +216,6 @@ def names_grid_seeds():
 if __name__ == "__main__":
     frame_seeds()
     palette_seeds()
+    palette_files_seeds()
     image_seeds()
     names_grid_seeds()

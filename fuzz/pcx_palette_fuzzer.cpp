@@ -1,8 +1,9 @@
 // Arbitrary files through the PCX palette reader, the trailer check, and
-// `selvo config set --palette`, which takes a palette only from a file that
-// has the trailer.
+// `selvo config set --palette`, which takes a .pcx file's palette only from
+// its trailer (or from content that names another palette format).
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 
 #include "cli/config_command.h"
 #include "fuzz/fuzz_check.h"
@@ -31,10 +32,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const std::string error = selvo::ApplySetting(config, "--palette", path);
   if (trailer) {
     CHECK(error.empty() && std::memcmp(config.palette, data + size - 768, 768) == 0);
-  } else {
+  } else if (!error.empty()) {
     const selvo::RendererConfig defaults;
     CHECK(error.compare(0, path.size() + 2, path + ": ") == 0 && error.find('\n') == std::string::npos);
     CHECK(std::memcmp(config.palette, defaults.palette, 768) == 0);
+  } else {
+    const std::string_view head(reinterpret_cast<const char*>(data), size < 20 ? size : 20);
+    const auto named = [&](std::string_view magic) {
+      return head.find(magic) == 0 || head.find(magic) == 3;  // 3: after a byte order mark
+    };
+    CHECK(named("GIMP Palette") || named("JASC-PAL") || named("\x89PNG\r\n\x1a\n"));
   }
   return 0;
 }

@@ -380,7 +380,7 @@ TEST(EndToEnd, StopSignalsFinishTheFrameBeingWrittenAndStartNoOther) {
     ASSERT_EQ(mkfifo(dir.Path("p0001.png").c_str(), 0644), 0);
     const std::string out = dir.root().string() + ".out", err = dir.root().string() + ".err";
     const pid_t child = StartSelvo(dir, {"render", "--demo", "--size", "600x600", "--frames",
-                                         "1-3", "--palettized", "p####.png"}, out, err);
+                                         "1-3", "-j", "1", "--palettized", "p####.png"}, out, err);
     ASSERT_GT(child, 0);
     const int fifo = open(dir.Path("p0001.png").c_str(), O_RDONLY);  // waits for selvo
     ASSERT_GE(fifo, 0);
@@ -411,7 +411,7 @@ TEST(EndToEnd, FailedWritesToStdoutOrStderrFailTheRun) {
   ASSERT_EQ(Selvo(dir, {"config", "init", "s.bin"}).status, 0);
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{"--help"}, {"config", "show", "--json", "s.bin"},
-        {"render", "--help"}, {"render", "--demo", "--frames", "1-2"}}) {
+        {"render", "--help"}, {"render", "--demo", "--frames", "1-2", "-j", "1"}}) {
     std::string command = "cd '" + dir.root().string() + "' && '" SELVO_BINARY "'";
     for (const std::string& arg : args) command += " '" + arg + "'";
     command += " >/dev/full 2>'" + dir.root().string() + ".err'";

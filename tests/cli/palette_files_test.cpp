@@ -106,6 +106,9 @@ TEST(PaletteFiles, ContentDecidesOverTheExtension) {
   std::vector<uint8_t> riff = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'P', 'A', 'L', ' '};
   test::WriteBytes(dir.Path("ms.pal"), riff);
   EXPECT_THAT(ReadError(dir.Path("ms.pal")), HasSubstr("a RIFF palette, which selvo does not read"));
+  riff.resize(4);  // too short to say what it holds: a .pal file, so JASC-PAL
+  test::WriteBytes(dir.Path("ms.pal"), riff);
+  EXPECT_EQ(ReadError(dir.Path("ms.pal")), dir.Path("ms.pal") + ": line 1: expected \"JASC-PAL\"");
   WriteText(dir.Path("notes.txt"), "hello\n");
   EXPECT_THAT(ReadError(dir.Path("notes.txt")), HasSubstr("not a palette file selvo knows"));
   EXPECT_EQ(ReadError(dir.Path("none.gpl")), dir.Path("none.gpl") + ": cannot open file");
