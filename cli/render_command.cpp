@@ -151,7 +151,8 @@ int RunRenderCommand(const std::vector<std::string>& args) {
   RenderOptions options;
   const std::string usage = ParseRenderOptions(args, options);
   if (!usage.empty()) {
-    std::fprintf(stderr, "selvo: render: %s\nTry 'selvo render --help'.\n", usage.c_str());
+    PrintError("render: " + usage);
+    std::fputs("Try 'selvo render --help'.\n", stderr);
     return kExitUsage;
   }
   if (options.help) {
@@ -161,18 +162,18 @@ int RunRenderCommand(const std::vector<std::string>& args) {
   RendererConfig config;
   const std::string error = ChooseSettings(options, config);
   if (!error.empty()) {
-    std::fprintf(stderr, "selvo: %s\n", error.c_str());
+    PrintError(error);
     return kExitFailure;
   }
 
   const FrameRange range = ChooseFrames(options);
   const std::string missing = CheckLiteralHashInputs(options, range.first);
   if (!missing.empty()) {
-    std::fprintf(stderr, "selvo: %s\n", missing.c_str());
+    PrintError(missing);
     return kExitFailure;
   }
   const std::string warning = FolderDotWarning(config, range.first);
-  if (!warning.empty()) std::fprintf(stderr, "selvo: %s\n", warning.c_str());
+  if (!warning.empty()) PrintError(warning);
   const ThreadPlan plan = PlanThreads(options.jobs, range.Count(),
                                       int(std::thread::hardware_concurrency()));
   const int workers = plan.frameWorkers;
@@ -190,7 +191,7 @@ int RunRenderCommand(const std::vector<std::string>& args) {
   display.Close();
 
   if (const int signal = StopSignal()) {
-    std::fprintf(stderr, "selvo: %s\n", StoppedMessage(signal));
+    PrintError(StoppedMessage(signal));
     return StoppedStatus(signal);
   }
   return run.failed() ? kExitFailure : 0;

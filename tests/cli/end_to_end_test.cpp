@@ -345,6 +345,21 @@ TEST(EndToEnd, ConfigRefusesABadPaletteFileAndLeavesTheSettings) {
               HasSubstr("demo.pcx  (frame 1 is written as demo0001.pcx)"));
 }
 
+// Names reach the terminal as text: escape sequences in a settings file's
+// output name or in a typed path are shown escaped, never sent.
+TEST(EndToEnd, NamesFromFilesAndTheCommandLineArePrintedEscaped) {
+  ScratchDir dir;
+  ASSERT_EQ(Selvo(dir, {"config", "init", "s.bin"}).status, 0);
+  ASSERT_EQ(Selvo(dir, {"config", "set", "s.bin", "--output", "\x1B]0;owned\x07x.pcx"}).status, 0);
+  const Outcome run = Selvo(dir, {"render", "--demo", "--settings", "s.bin"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "wrote \\x1B]0;owned\\x07x0001.pcx\n");
+  const Outcome missing = Selvo(dir, {"render", "--color", "\x1B[2Jc.png", "--ids", "i.png"});
+  EXPECT_EQ(missing.err, "selvo: \\x1B[2Jc.png: cannot open file\n");
+  const Outcome unknown = Selvo(dir, {"\x1B[2J"});
+  EXPECT_EQ(unknown.err, "selvo: unknown command \\x1B[2J\nTry 'selvo --help'.\n");
+}
+
 // Starts selvo in `folder` with stdout and stderr going to `out` and `err`.
 pid_t StartSelvo(const ScratchDir& folder, const std::vector<std::string>& args,
                  const std::string& out, const std::string& err) {
