@@ -9,9 +9,11 @@
 #include <thread>
 #include <vector>
 
+#include "core/frame_driver.h"
+
 namespace selvo {
 
-class RowThreads {
+class RowThreads : public RowWorkers {
  public:
   // `threads` counts the calling thread: 1 starts none.
   explicit RowThreads(int threads);
@@ -19,14 +21,14 @@ class RowThreads {
   RowThreads(const RowThreads&) = delete;
   RowThreads& operator=(const RowThreads&) = delete;
 
-  int Threads() const { return int(helpers_.size()) + 1; }
+  int Threads() const override { return int(helpers_.size()) + 1; }
 
   // Runs task(item, thread) once for every item in 0..count - 1, on the
   // calling thread (thread 0) and the helpers (1..Threads() - 1), and
   // returns when all have finished. Items are taken in order as threads
   // come free. The first exception a task throws stops the items not yet
   // taken and is thrown here.
-  void Run(int count, const std::function<void(int item, int thread)>& task);
+  void Run(int count, const std::function<void(int item, int thread)>& task) override;
 
  private:
   void Serve(int thread);
