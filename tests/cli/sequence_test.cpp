@@ -1,4 +1,6 @@
 // Numbered file names, frame ranges, argument reading and the progress bar.
+#include <csignal>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -83,16 +85,16 @@ TEST(ProgressBar, TextShowsTheShareDoneAndTheFrames) {
   EXPECT_EQ(FormatProgressBar(1.7, 3, 3, 4), "[####] 100%  3/3 frames");
 }
 
-TEST(ProgressBar, AbortQueryAnswersTheInterruptFlag) {
+TEST(ProgressBar, AbortQueryAnswersTheStopSignal) {
   std::FILE* sink = std::tmpfile();
   ProgressDisplay display(sink, true, 2, 1);
-  std::atomic<bool> interrupted{false};
-  TerminalProgress progress(display, 0, interrupted);
+  std::atomic<int> stopSignal{0};
+  TerminalProgress progress(display, 0, stopSignal);
   int32_t flag = 0;
   progress.ReportProgress(3, 9);
   progress.QueryAbort(&flag);
   EXPECT_EQ(flag, 0);
-  interrupted = true;
+  stopSignal = SIGTERM;
   progress.QueryAbort(&flag);
   EXPECT_NE(flag, 0);
 
