@@ -31,7 +31,7 @@ int PaletteRenderer::ShowAboutBox(HWND parent) {
 }
 
 BOOL PaletteRenderer::ShowSetupDialog(HWND parent) {
-  return RunSetupDialog(Module().instance, parent, this);
+  return RunSetupDialog(Module().instance, parent, config_);
 }
 
 // 0 only when the host handed in no frame; every other outcome (nothing to
