@@ -91,7 +91,6 @@ class SELVO_PT_palette(bpy.types.Panel):
                          "(right click or Esc abandons)")
         for row_index in range(16):
             row = column.row(align=True)
-            row.scale_x = 0.5
             for column_index in range(16):
                 index = column_index * 16 + row_index
                 rgb = palette[3 * index:3 * index + 3]
