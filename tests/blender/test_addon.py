@@ -145,4 +145,4 @@ if __name__ == "__main__":
         print(f"skipped: Blender ({BLENDER}) is not installed; "
               "scripts/install-deps.sh installs Debian's blender")
         sys.exit(77)
-    unittest.main(argv=sys.argv[:1], verbosity=2)
+    unittest.main(argv=sys.argv[:1] + sys.argv[4:], verbosity=2)  # -k NAME picks tests
