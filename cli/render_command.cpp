@@ -12,6 +12,7 @@
 #include "cli/printable.h"
 #include "cli/progress_bar.h"
 #include "cli/render_options.h"
+#include "cli/row_threads.h"
 #include "cli/settings_file.h"
 #include "cli/thread_plan.h"
 #include "cli/settings_text.h"
@@ -96,12 +97,14 @@ std::string CheckLiteralHashInputs(const RenderOptions& options, int frame) {
 class SequenceRun {
  public:
   SequenceRun(const RendererConfig& config, const RenderOptions& options, FrameRange range,
-              ProgressDisplay& display)
+              int rowThreads, ProgressDisplay& display)
       : config_(config), options_(options), source_(MakeSource(options)), range_(range),
-        display_(display) {}
+        rowThreads_(rowThreads), display_(display) {}
 
   void Work(int worker) {
+    RowThreads rows(rowThreads_);
     FrameBuffers buffers;  // reused across this worker's frames
+    if (rows.Threads() > 1) buffers.workers = &rows;
     TerminalProgress progress(display_, worker, StopSignal());
     for (;;) {
       const long long i = next_++;
@@ -134,6 +137,7 @@ class SequenceRun {
   const RenderOptions& options_;
   const FrameSource source_;
   const FrameRange range_;
+  const int rowThreads_;
   ProgressDisplay& display_;
   std::atomic<long long> next_{0};
   std::atomic<bool> failed_{false};
@@ -179,7 +183,7 @@ int RunRenderCommand(const std::vector<std::string>& args) {
   SetExrDecodeThreads(plan.exrThreads);
   ProgressDisplay display(stderr, !options.quiet && selvo_isatty(stderr), range.Count(), workers);
   StopBetweenRows();
-  SequenceRun run(config, options, range, display);
+  SequenceRun run(config, options, range, plan.rowThreads, display);
   if (workers == 1) {
     run.Work(0);
   } else {

@@ -1,5 +1,7 @@
 #include "core/frame_driver.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <new>
 
@@ -21,14 +23,55 @@ void MapRow(PaletteMapper& mapper, const void* channel, int selector, int y,
 bool PrepareBuffers(FrameBuffers& buffers, const RendererConfig& config,
                     int width, int height) {
   try {
-    buffers.row.assign(std::size_t(width), Pixel64{});
+    buffers.lanes.resize(buffers.workers ? std::size_t(buffers.workers->Threads()) : 1);
+    for (RowLane& lane : buffers.lanes) {
+      lane.row.assign(std::size_t(width), Pixel64{});
+      lane.mapper.Prepare(config);
+    }
     buffers.indices.assign(std::size_t(width) * std::size_t(height), 0);
-    buffers.mapper.Prepare(config);
     return true;
   } catch (const std::bad_alloc&) {
+    RowWorkers* const workers = buffers.workers;
     buffers = FrameBuffers{};
+    buffers.workers = workers;
     return false;
   }
+}
+
+// Rows [first, last) of the frame: fetched, mapped, stored back. False when
+// a row cannot be fetched.
+bool MapRowsAlone(FrameAccess& frame, const void* channel, int selector, int first, int last,
+                  RowLane& lane, IndexBuffer& indices) {
+  const int width = int(lane.row.size());
+  for (int y = first; y < last; ++y) {
+    Pixel64* pixels = lane.row.data();
+    if (!frame.FetchPixels(0, y, width, pixels)) return false;
+    MapRow(lane.mapper, channel, selector, y, width, pixels,
+           indices.data() + std::size_t(y) * width);
+    frame.StorePixels(0, y, width, pixels);
+  }
+  return true;
+}
+
+// Rows handed to a thread at a time, and rows whose progress is reported
+// before the threads map them: enough to keep every thread busy between
+// the reports, few enough that the bar and Ctrl-C follow closely.
+constexpr int kRowsPerItem = 4;
+constexpr int kRowsPerBand = 64;
+
+bool MapRows(FrameAccess& frame, const void* channel, int selector, int first, int last,
+             FrameBuffers& buffers) {
+  if (buffers.lanes.size() == 1)
+    return MapRowsAlone(frame, channel, selector, first, last, buffers.lanes[0], buffers.indices);
+  std::atomic<bool> fetched{true};
+  const int items = (last - first + kRowsPerItem - 1) / kRowsPerItem;
+  buffers.workers->Run(items, [&](int item, int thread) {
+    const int top = first + item * kRowsPerItem;
+    if (!MapRowsAlone(frame, channel, selector, top, std::min(last, top + kRowsPerItem),
+                      buffers.lanes[thread], buffers.indices))
+      fetched = false;
+  });
+  return fetched;
 }
 
 }  // namespace
@@ -48,23 +91,30 @@ FrameResult RenderFrame(const RendererConfig& config, FrameAccess* frame,
   const void* channel = frame->IdChannel(selector);
   if (channel == nullptr || !PrepareBuffers(buffers, config, width, height)) return result;
 
+  // Alone, the driver reports each row, asks whether to stop and maps it,
+  // row by row. With lent threads it does the same for a band of rows at a
+  // time: the band's reports and queries first, then its rows on the threads.
+  const int band = buffers.lanes.size() > 1 ? kRowsPerBand : 1;
   int32_t abortFlag = 0;
-  for (int y = 0; y < height; ++y) {
-    progress.ReportProgress(y, height - 1);
-    progress.QueryAbort(&abortFlag);
+  for (int first = 0; first < height;) {
+    int last = std::min(height, first + band);
+    for (int y = first; y < last; ++y) {
+      progress.ReportProgress(y, height - 1);
+      progress.QueryAbort(&abortFlag);
+      if (abortFlag != 0) {
+        last = y;
+        break;
+      }
+    }
+    if (!MapRows(*frame, channel, selector, first, last, buffers)) {
+      result.status = FrameStatus::kFetchFailed;
+      return result;
+    }
+    result.rowsDone = first = last;
     if (abortFlag != 0) {
       result.status = FrameStatus::kAborted;
       return result;
     }
-    Pixel64* pixels = buffers.row.data();
-    if (!frame->FetchPixels(0, y, width, pixels)) {
-      result.status = FrameStatus::kFetchFailed;
-      return result;
-    }
-    MapRow(buffers.mapper, channel, selector, y, width, pixels,
-           buffers.indices.data() + std::size_t(y) * width);
-    frame->StorePixels(0, y, width, pixels);
-    result.rowsDone = y + 1;
   }
 
   const std::optional<std::string_view> name = OutputName(config);

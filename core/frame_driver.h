@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -65,13 +66,35 @@ struct FrameResult {
 // One palette index per pixel, row-major from the first delivered row.
 using IndexBuffer = std::vector<uint8_t>;
 
-// Buffers that a caller rendering a sequence keeps across frames. After a
-// frame `indices` holds its index image (complete rows only). The mapper
-// keeps its prepared searches for the next frame with the same palette.
-struct FrameBuffers {
+// Threads a caller lends the driver to map a frame's rows on. The module
+// lends none and maps every row on the host's thread; the command line keeps
+// a few per frame it renders. Progress and abort queries stay on the
+// calling thread, one per row and in order, whatever the threads.
+class RowWorkers {
+ public:
+  virtual ~RowWorkers() = default;
+  // The threads Run uses, the calling thread included.
+  virtual int Threads() const = 0;
+  // Runs task(item, thread) for every item in 0..count - 1 and returns when
+  // all are done; `thread` is 0..Threads() - 1, and no two items run on one
+  // thread at the same time.
+  virtual void Run(int count, const std::function<void(int item, int thread)>& task) = 0;
+};
+
+// What one thread maps rows with.
+struct RowLane {
   std::vector<Pixel64> row;
-  IndexBuffer indices;
   PaletteMapper mapper;
+};
+
+// Buffers that a caller rendering a sequence keeps across frames. After a
+// frame `indices` holds its index image (complete rows only). Each lane's
+// mapper keeps its prepared searches for the next frame with the same
+// palette.
+struct FrameBuffers {
+  IndexBuffer indices;
+  std::vector<RowLane> lanes;  // one per thread mapping rows
+  RowWorkers* workers = nullptr;  // lent threads; none: rows are mapped by the caller
 };
 
 // Saves a finished frame's index image; WritePcx's signature and contract.

@@ -176,6 +176,36 @@ TEST(EndToEnd, PngSequenceWithTwoWorkersAndSettingsMadeByConfig) {
   }
 }
 
+// Threads change how fast a run goes, never what it writes: a sequence on
+// one thread, on two (a frame each), and single frames whose rows three
+// threads share write the same bytes, with either mapping method.
+TEST(EndToEnd, AnyNumberOfThreadsWritesTheSameBytes) {
+  for (const char* method : {"uniform", "similar"}) {
+    ScratchDir one, two, rows;
+    for (const ScratchDir* dir : {&one, &two, &rows}) {
+      ASSERT_EQ(Selvo(*dir, {"config", "init", "s.bin", "--demo"}).status, 0);
+      ASSERT_EQ(Selvo(*dir, {"config", "set", "s.bin", "--method", method}).status, 0);
+    }
+    const std::vector<std::string> render = {"render", "--demo", "--size", "301x203",
+                                             "--settings", "s.bin", "-q"};
+    const auto run = [&](const ScratchDir& dir, std::vector<std::string> more) {
+      more.insert(more.begin(), render.begin(), render.end());
+      const Outcome outcome = Selvo(dir, more);
+      EXPECT_EQ(outcome.status, 0) << method << ": " << outcome.err;
+    };
+    run(one, {"--frames", "1-4", "-j", "1", "--palettized", "p#.png"});
+    run(two, {"--frames", "1-4", "-j", "2", "--palettized", "p#.png"});
+    run(rows, {"--frame", "1", "-j", "3", "--palettized", "p1.png"});
+    run(rows, {"--frame", "4", "-j", "3", "--palettized", "p4.png"});
+    ASSERT_EQ(one.Files().size(), 9u) << method;  // 4 PCX, 4 PNG, settings
+    EXPECT_EQ(two.Files(), one.Files()) << method;
+    for (const std::string& file : one.Files())
+      EXPECT_TRUE(test::ReadBytes(two.Path(file)) == test::ReadBytes(one.Path(file))) << file;
+    for (const char* file : {"demo0001.pcx", "demo0004.pcx", "p1.png", "p4.png"})
+      EXPECT_TRUE(test::ReadBytes(rows.Path(file)) == test::ReadBytes(one.Path(file))) << file;
+  }
+}
+
 TEST(EndToEnd, WithoutFramesAHashIsPartOfTheName) {
   ScratchDir dir;
   WriteSequenceFrame(dir, 202);
