@@ -35,6 +35,7 @@ def report_once(message):
 @persistent
 def on_render_init(*_):
     _reported.clear()
+    runner.clear_report()
 
 
 @persistent
@@ -50,6 +51,8 @@ def on_render_write(scene, *_):
         exr = scene.render.frame_path(frame=frame)
         pcx, _ = runner.render_frame(scene, exr, frame)
         print(f"Selvo: frame {frame} written to {pcx}", flush=True)
+    except runner.SelvoMissing as error:
+        report_once(str(error))
     except runner.SelvoError as error:
         report_once(f"frame {frame}: {error}")
     except Exception as error:  # a bug of ours must not stop the render

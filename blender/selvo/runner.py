@@ -20,6 +20,10 @@ class SelvoError(Exception):
     pass
 
 
+class SelvoMissing(SelvoError):
+    """No selvo to run: a problem of the set-up, not of one frame."""
+
+
 class Preferences(bpy.types.AddonPreferences):
     bl_idname = __package__
 
@@ -38,10 +42,10 @@ def find_selvo():
         path = bpy.path.abspath(configured)
         if os.access(path, os.X_OK):
             return path
-        raise SelvoError(f"selvo is not at {path} (set in the add-on's preferences)")
+        raise SelvoMissing(f"selvo is not at {path} (set in the add-on's preferences)")
     found = shutil.which("selvo")
     if not found:
-        raise SelvoError("selvo was not found on PATH; install it or set its "
+        raise SelvoMissing("selvo was not found on PATH; install it or set its "
                          "path in the Selvo add-on's preferences")
     return found
 
@@ -108,6 +112,14 @@ def report(message, level="ERROR"):
     """One report in the console and, with a UI, in the status bar and the
     panel. Safe from the render thread: the UI part runs on a timer."""
     print_report(message, level)
+    _show_in_ui(message)
+
+
+def clear_report():
+    _show_in_ui("")
+
+
+def _show_in_ui(message):
     if bpy.app.background:
         return
 
@@ -115,7 +127,7 @@ def report(message, level="ERROR"):
         wm = bpy.context.window_manager
         wm.selvo_pick.last_report = message
         for window in wm.windows:
-            window.workspace.status_text_set(f"Selvo: {message}")
+            window.workspace.status_text_set(f"Selvo: {message}" if message else None)
             for area in window.screen.areas:
                 area.tag_redraw()
 
