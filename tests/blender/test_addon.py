@@ -136,6 +136,18 @@ class AddonTest(unittest.TestCase):
                 self.assertEqual(len(os.listdir(os.path.join(folder, "frames"))), 2)
                 self.assertFalse(os.path.exists(os.path.join(folder, "pcx", "shot0001.pcx")))
 
+    @unittest.skipUnless(shutil.which("xvfb-run"), "xvfb-run is not installed")
+    def test_escape_and_right_click_abandon_a_pick_in_the_ui(self):
+        blend = self.copy_scene("ui")
+        process = subprocess.run(
+            ["xvfb-run", "-a", "-s", "-screen 0 1024x768x24", BLENDER, blend, "-noaudio",
+             "--enable-event-simulate", "-P", os.path.join(HERE, "ui_pick.py")],
+            env=dict(self.blender.env, LIBGL_ALWAYS_SOFTWARE="1"), capture_output=True,
+            text=True, timeout=300)
+        self.assertIn("abandoned ESC: pending False, band (0, 0)", process.stdout, process.stderr)
+        self.assertIn("abandoned RIGHTMOUSE: pending False, band (0, 0)", process.stdout)
+        self.assertIn("then a click sets the anchor: 9, band (0, 0)", process.stdout)
+
     def test_checks_inside_blender(self):
         blend = self.copy_scene("inside")
         code, output = self.blender.run(blend, "-P", os.path.join(HERE, "blender_checks.py"),
