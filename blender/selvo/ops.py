@@ -61,19 +61,15 @@ class SELVO_OT_import_palette(bpy.types.Operator, ImportHelper):
 
     def execute(self, context):
         props = context.scene.selvo
-        folder = tempfile.mkdtemp(prefix="selvo-")
-        path = os.path.join(folder, "settings.bin")
-        try:
-            block.write(path, props.to_block())
-            runner.run(["config", "set", path, "--palette",
-                        f"{bpy.path.abspath(self.filepath)}@{self.start}"])
-            props.palette_hex = block.read(path).palette.hex()
-        except (OSError, block.BlockError, runner.SelvoError) as error:
-            return _fail(self, str(error))
-        finally:
-            for name in os.listdir(folder):
-                os.unlink(os.path.join(folder, name))
-            os.rmdir(folder)
+        with tempfile.TemporaryDirectory(prefix="selvo-") as folder:
+            path = os.path.join(folder, "settings.bin")
+            try:
+                block.write(path, props.to_block())
+                runner.run(["config", "set", path, "--palette",
+                            f"{bpy.path.abspath(self.filepath)}@{self.start}"])
+                props.palette_hex = block.read(path).palette.hex()
+            except (OSError, block.BlockError, runner.SelvoError) as error:
+                return _fail(self, str(error))
         return {"FINISHED"}
 
 
@@ -138,7 +134,8 @@ class SELVO_OT_pick(bpy.types.Operator):
             return {"FINISHED"}
         if event.type in {"RIGHTMOUSE", "ESC"} and event.value == "PRESS":
             bpy.ops.selvo.pick_cancel()
-            context.area.tag_redraw() if context.area else None
+            if context.area:
+                context.area.tag_redraw()
             return {"CANCELLED"}
         return {"PASS_THROUGH"}
 
@@ -164,20 +161,17 @@ class SELVO_OT_palettize_render_result(bpy.types.Operator):
         result = bpy.data.images.get("Render Result")
         if result is None:
             return _fail(self, "there is no render result; render a still (F12) first")
-        problem = render.scene_problem(scene)
-        if problem and "output format" not in problem:  # the still is saved as EXR anyway
+        # The still is saved as multilayer EXR whatever the output format.
+        problem = render.pass_problem(scene)
+        if problem:
             return _fail(self, problem)
-        folder = tempfile.mkdtemp(prefix="selvo-")
-        exr = os.path.join(folder, "still.exr")
-        try:
-            _save_multilayer(result, scene, exr)
-            pcx, preview = runner.render_frame(scene, exr, scene.frame_current)
-        except (RuntimeError, runner.SelvoError) as error:
-            return _fail(self, str(error))
-        finally:
-            if os.path.exists(exr):
-                os.unlink(exr)
-            os.rmdir(folder)
+        with tempfile.TemporaryDirectory(prefix="selvo-") as folder:
+            exr = os.path.join(folder, "still.exr")
+            try:
+                _save_multilayer(result, scene, exr)
+                pcx, preview = runner.render_frame(scene, exr, scene.frame_current)
+            except (RuntimeError, runner.SelvoError) as error:
+                return _fail(self, str(error))
         _show(context, preview)
         self.report({"INFO"}, f"Selvo: wrote {pcx}")
         return {"FINISHED"}

@@ -13,14 +13,22 @@ _reported = set()
 
 def scene_problem(scene):
     """Why the scene's frames cannot be palettized, or None."""
+    return output_problem(scene) or pass_problem(scene)
+
+
+def output_problem(scene):
     if scene.render.image_settings.file_format != "OPEN_EXR_MULTILAYER":
         return ("the output format is not OpenEXR MultiLayer; press "
                 "\"Set up passes and output\" in the Selvo Palette panel")
+    return None
+
+
+def pass_problem(scene):
     material = scene.selvo.source_channel == block.MATERIAL_CHANNEL
-    layers = [layer for layer in scene.view_layers if layer.use]
-    for layer in layers:
-        if not (layer.use_pass_material_index if material else layer.use_pass_object_index):
-            pass_name = "Material Index" if material else "Object Index"
+    pass_name = "Material Index" if material else "Object Index"
+    for layer in scene.view_layers:
+        if layer.use and not (layer.use_pass_material_index if material
+                              else layer.use_pass_object_index):
             return (f"the {pass_name} pass of view layer \"{layer.name}\" is off; "
                     "press \"Set up passes and output\" in the Selvo Palette panel")
     return None

@@ -61,8 +61,7 @@ class SELVO_PT_palette(bpy.types.Panel):
         row.operator("selvo.import_settings", text="Import…", icon="IMPORT")
         row.operator("selvo.export_settings", text="Export…", icon="EXPORT")
         row.operator("selvo.import_palette", text="Import palette…", icon="COLOR")
-        row = layout.row(align=True)
-        row.operator("selvo.palettize_render_result", icon="RENDER_STILL")
+        layout.operator("selvo.palettize_render_result", icon="RENDER_STILL")
         self.draw_bands(layout, props, pick)
         self.draw_grid(layout, props, pick)
 
