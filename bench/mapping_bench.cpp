@@ -201,7 +201,7 @@ class MemoryFrame : public FrameAccess {
   std::vector<Pixel64> pixels_;
 };
 
-class NoProgress : public ProgressWindow {
+class NoProgress : public RowProgress {
  public:
   void ReportProgress(int, int) override {}
   void QueryAbort(int32_t*) override {}

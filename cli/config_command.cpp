@@ -12,7 +12,7 @@
 #include "cli/settings_file.h"
 #include "cli/settings_picture.h"
 #include "cli/settings_text.h"
-#include "host/demo/demo_scene.h"
+#include "demo/demo_scene.h"
 
 namespace selvo {
 namespace {

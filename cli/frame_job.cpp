@@ -6,7 +6,7 @@
 #include "cli/image_loader.h"
 #include "cli/png_io.h"
 #include "cli/printable.h"
-#include "host/demo/demo_scene.h"
+#include "demo/demo_scene.h"
 
 namespace selvo {
 namespace {
@@ -57,7 +57,7 @@ std::string DescribeFailure(const FrameResult& result, const RendererConfig& con
 }
 
 JobResult RenderJob(const RendererConfig& config, const FrameSource& source, const FrameJob& job,
-                    ProgressWindow& progress, FrameBuffers& buffers) {
+                    RowProgress& progress, FrameBuffers& buffers) {
   JobResult result;
   ColorImage color;
   FrameIds channel;
@@ -86,7 +86,7 @@ JobResult RenderJob(const RendererConfig& config, const FrameSource& source, con
 }  // namespace
 
 JobResult RunFrameJob(const RendererConfig& config, const FrameSource& source,
-                      const FrameJob& job, ProgressWindow& progress, FrameBuffers& buffers) {
+                      const FrameJob& job, RowProgress& progress, FrameBuffers& buffers) {
   // Frames up to 65535 x 65535 pixels can exhaust memory at any step.
   try {
     return RenderJob(config, source, job, progress, buffers);

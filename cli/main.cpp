@@ -6,10 +6,7 @@
 #include "cli/config_command.h"
 #include "cli/help_text.h"
 #include "cli/render_command.h"
-
-#ifndef SELVO_VERSION
-#define SELVO_VERSION "unknown"
-#endif
+#include "selvo_version.h"
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);

@@ -46,7 +46,7 @@ class ProgressDisplay {
 };
 
 // A worker's progress window for the frame driver.
-class TerminalProgress : public ProgressWindow {
+class TerminalProgress : public RowProgress {
  public:
   TerminalProgress(ProgressDisplay& display, int worker, const std::atomic<bool>& interrupted)
       : display_(display), worker_(worker), interrupted_(interrupted) {}

@@ -15,7 +15,7 @@
 #include "cli/settings_file.h"
 #include "cli/thread_plan.h"
 #include "cli/settings_text.h"
-#include "host/demo/demo_scene.h"
+#include "demo/demo_scene.h"
 
 #ifdef _WIN32
 #include <io.h>

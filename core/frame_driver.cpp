@@ -1,6 +1,5 @@
 #include "core/frame_driver.h"
 
-#include <cstdio>
 #include <new>
 
 #include "pcx/pcx_writer.h"
@@ -34,7 +33,7 @@ bool PrepareBuffers(FrameBuffers& buffers, const RendererConfig& config,
 }  // namespace
 
 FrameResult RenderFrame(const RendererConfig& config, FrameAccess* frame,
-                        ProgressWindow& progress, FrameBuffers& buffers,
+                        RowProgress& progress, FrameBuffers& buffers,
                         PcxWriteFunction write) {
   FrameResult result;
   if (frame == nullptr) return result;
@@ -77,16 +76,6 @@ FrameResult RenderFrame(const RendererConfig& config, FrameAccess* frame,
                              height, config.palette);
   result.status = written ? FrameStatus::kWritten : FrameStatus::kWriteFailed;
   return result;
-}
-
-std::string ComposeOutputName(std::string_view configuredName, int frameNumber) {
-  const std::size_t dot = configuredName.find('.');
-  std::string name(configuredName.substr(0, dot));
-  char suffix[32];
-  std::snprintf(suffix, sizeof suffix, "%04d.pcx", frameNumber);
-  name += suffix;
-  if (name.size() > kNameSize - 1) return "";
-  return name;
 }
 
 }  // namespace selvo

@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "core/map_pixel.h"
@@ -35,9 +34,9 @@ class FrameAccess {
 };
 
 // What the driver tells the host's progress window, once per row.
-class ProgressWindow {
+class RowProgress {
  public:
-  virtual ~ProgressWindow() = default;
+  virtual ~RowProgress() = default;
   // Message 1056: the row about to be processed, and H - 1.
   virtual void ReportProgress(int row, int lastRow) = 0;
   // Message 1057: the receiver sets *abortFlag non-zero to stop the frame.
@@ -80,12 +79,7 @@ using PcxWriteFunction = bool (*)(const std::string& path, const uint8_t* indice
 // `write` is WritePcx; a harness that must not create files under names
 // taken from an arbitrary settings block passes one that keeps the bytes.
 FrameResult RenderFrame(const RendererConfig& config, FrameAccess* frame,
-                        ProgressWindow& progress, FrameBuffers& buffers,
+                        RowProgress& progress, FrameBuffers& buffers,
                         PcxWriteFunction write = WritePcx);
-
-// The configured name cut at its first "." (folders included), then the
-// frame number as "%04d.pcx". Empty when the result would pass 255
-// characters.
-std::string ComposeOutputName(std::string_view configuredName, int frameNumber);
 
 }  // namespace selvo

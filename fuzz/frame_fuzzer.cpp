@@ -69,7 +69,7 @@ class MemoryFrame : public FrameAccess {
   std::vector<Pixel64> pixels_;
 };
 
-class ScriptedProgress : public ProgressWindow {
+class ScriptedProgress : public RowProgress {
  public:
   ScriptedProgress(int abortRow, int lastRow) : abortRow_(abortRow), lastRow_(lastRow) {}
   void ReportProgress(int row, int lastRow) override {

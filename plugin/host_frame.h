@@ -27,7 +27,7 @@ class HostFrame : public selvo::FrameAccess {
 };
 
 // Reports to the host's progress window with messages 1056 and 1057.
-class HostProgressWindow : public selvo::ProgressWindow {
+class HostProgressWindow : public selvo::RowProgress {
  public:
   explicit HostProgressWindow(HWND window) : window_(window) {}
 

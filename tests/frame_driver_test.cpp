@@ -56,7 +56,7 @@ class MemoryFrame : public FrameAccess {
 
 // Records the progress messages and answers the abort query from a given
 // query on (counted from 0).
-class ScriptedProgress : public ProgressWindow {
+class ScriptedProgress : public RowProgress {
  public:
   explicit ScriptedProgress(int abortAtQuery = -1) : abortAtQuery_(abortAtQuery) {}
   void ReportProgress(int row, int lastRow) override {
@@ -259,23 +259,6 @@ TEST_F(FrameDriver, UnusableNamesPalettizeButWriteNoFile) {
     EXPECT_EQ(frame.At(4, 2).r, 65280);
   }
   EXPECT_TRUE(FilesInFolder().empty());
-}
-
-TEST(ComposeOutputName, CutsAtTheFirstDotAndAppendsTheFrameNumber) {
-  EXPECT_EQ(ComposeOutputName("slvo.pcx", 7), "slvo0007.pcx");
-  EXPECT_EQ(ComposeOutputName("walk.cycle.pcx", 12345), "walk12345.pcx");
-  EXPECT_EQ(ComposeOutputName("frames", 3), "frames0003.pcx");
-  EXPECT_EQ(ComposeOutputName("C:\\my.dir\\x.pcx", 3), "C:\\my0003.pcx");
-  EXPECT_EQ(ComposeOutputName("slvo.pcx", -1), "slvo-001.pcx");
-  EXPECT_EQ(ComposeOutputName(".pcx", 0), "0000.pcx");
-  EXPECT_EQ(ComposeOutputName("a.pcx", -2147483647 - 1), "a-2147483648.pcx");
-}
-
-TEST(ComposeOutputName, RefusesNamesPastTwoHundredFiftyFiveCharacters) {
-  const std::string base247(247, 'n');
-  EXPECT_EQ(ComposeOutputName(base247 + ".pcx", 1).size(), 255u);
-  EXPECT_EQ(ComposeOutputName(base247 + "n.pcx", 1), "");
-  EXPECT_EQ(ComposeOutputName(base247 + ".pcx", 10000), "");
 }
 
 }  // namespace

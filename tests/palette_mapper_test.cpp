@@ -251,7 +251,7 @@ class MemoryFrame : public FrameAccess {
   std::vector<Pixel64> pixels_;
 };
 
-class SilentProgress : public ProgressWindow {
+class SilentProgress : public RowProgress {
  public:
   void ReportProgress(int, int) override {}
   void QueryAbort(int32_t*) override {}

@@ -16,7 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "core/frame_driver.h"
-#include "host/demo/demo_scene.h"
+#include "demo/demo_scene.h"
 #include "tests/cli/test_files.h"
 
 namespace selvo {
@@ -105,7 +105,7 @@ class SceneFrame : public FrameAccess {
   int frame_;
 };
 
-class QuietProgress : public ProgressWindow {
+class QuietProgress : public RowProgress {
  public:
   void ReportProgress(int, int) override {}
   void QueryAbort(int32_t*) override {}

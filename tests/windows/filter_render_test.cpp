@@ -57,7 +57,7 @@ class FilterRenderTest : public ::testing::Test {
   void TearDown() override { DeleteFileA(pcxFor7.c_str()); }
 
   // Hands over the settings and the frame (as frame 7) and renders it.
-  BOOL Render(TestFrame& frame, ProgressWindow& progress) {
+  BOOL Render(TestFrame& frame, StandInProgressWindow& progress) {
     EXPECT_TRUE(filter().LoadConfig(settings.data()));
     frame.info.frameNumber = 7;
     filter().SetSource(&frame.bitmap);
@@ -95,7 +95,7 @@ TEST_F(FilterRenderTest, MaterialIdsAreBytesAndColoursAreWrittenBack) {
   frame.SetIds<BYTE>(kMaterialEffectsIdChannel, {0, 1, 2, 3, 17,  //
                                                  3, 2, 1, 0, 255,  //
                                                  1, 1, 1, 1, 1});
-  ProgressWindow progress;
+  StandInProgressWindow progress;
   EXPECT_TRUE(Render(frame, progress));
 
   const std::vector<uint8_t> expected = {224, 24, 1,   255, 224,  //
@@ -125,7 +125,7 @@ TEST_F(FilterRenderTest, ObjectIdsAreSixteenBitAndLargeOnesUseIdZero) {
   frame.SetIds<WORD>(kObjectIdChannel, {0x0101, 3, 0x0203, 1, 2,  //
                                         15, 16, 0xFFFF, 0, 3,     //
                                         2, 2, 2, 2, 2});
-  ProgressWindow progress;
+  StandInProgressWindow progress;
   EXPECT_TRUE(Render(frame, progress));
   ExpectIndices(pcxFor7, 5, 3,
                 {224, 255, 224, 24, 1,  //
@@ -148,7 +148,7 @@ TEST_F(FilterRenderTest, MapsGreyLevelsAsTheRulesSay) {
                       1, 1, 1, 1, 1, 1, 1});
   wintest::PutRange(settings, 0, 16, 19, 0);
   wintest::PutRange(settings, 1, 16, 19, 1);
-  ProgressWindow progress;
+  StandInProgressWindow progress;
   EXPECT_TRUE(Render(frame, progress));
   ExpectIndices(pcxFor7, 7, 4,
                 {16, 16, 17, 17, 18, 19, 19,  //
@@ -168,7 +168,7 @@ TEST_F(FilterRenderTest, NearestColourPrefersTheLowerIndexOnATie) {
   const uint8_t entries[] = {0, 0, 0, 128, 128, 128, 255, 255, 255};
   std::copy(std::begin(entries), std::end(entries),
             settings.begin() + wintest::kPaletteAt + 3 * 16);
-  ProgressWindow progress;
+  StandInProgressWindow progress;
   EXPECT_TRUE(Render(frame, progress));
   ExpectIndices(pcxFor7, 5, 1, {16, 17, 17, 18, 18});
 }
@@ -176,7 +176,7 @@ TEST_F(FilterRenderTest, NearestColourPrefersTheLowerIndexOnATie) {
 TEST_F(FilterRenderTest, ReportsEveryRowAndAsksForAbortEachTime) {
   TestFrame frame(4, 3);
   frame.SetIds<BYTE>(kMaterialEffectsIdChannel, std::vector<BYTE>(12, 0));
-  ProgressWindow progress;
+  StandInProgressWindow progress;
   EXPECT_TRUE(Render(frame, progress));
   EXPECT_EQ(3, progress.ProgressMessages());
   EXPECT_TRUE(progress.RowsInOrder());
@@ -189,7 +189,7 @@ TEST_F(FilterRenderTest, ReportsEveryRowAndAsksForAbortEachTime) {
 TEST_F(FilterRenderTest, AbortAtTheFirstQueryLeavesTheFrameAndWritesNothing) {
   TestFrame frame(4, 3);
   frame.SetIds<BYTE>(kMaterialEffectsIdChannel, std::vector<BYTE>(12, 0));
-  ProgressWindow progress(1);
+  StandInProgressWindow progress(1);
   EXPECT_TRUE(Render(frame, progress));
   EXPECT_EQ(1, progress.ProgressMessages());
   EXPECT_EQ(1, progress.AbortQueries());
@@ -201,7 +201,7 @@ TEST_F(FilterRenderTest, AbortAtTheFirstQueryLeavesTheFrameAndWritesNothing) {
 TEST_F(FilterRenderTest, AbortLaterKeepsTheRowsAlreadyDone) {
   TestFrame frame(4, 3);
   frame.SetIds<BYTE>(kMaterialEffectsIdChannel, std::vector<BYTE>(12, 0));
-  ProgressWindow progress(3);
+  StandInProgressWindow progress(3);
   EXPECT_TRUE(Render(frame, progress));
   EXPECT_EQ(3, progress.AbortQueries());
   EXPECT_FALSE(frame.Unchanged(0));
@@ -212,7 +212,7 @@ TEST_F(FilterRenderTest, AbortLaterKeepsTheRowsAlreadyDone) {
 }
 
 TEST_F(FilterRenderTest, NothingToRenderLeavesTheFrameAlone) {
-  ProgressWindow progress;
+  StandInProgressWindow progress;
   // No frame handed in at all: the only failure the host hears of.
   EXPECT_FALSE(filter().RenderFrame(progress.Handle()));
 
@@ -234,7 +234,7 @@ TEST_F(FilterRenderTest, NothingToRenderLeavesTheFrameAlone) {
 TEST_F(FilterRenderTest, FileNameCarriesTheFrameNumber) {
   TestFrame frame(2, 2);
   frame.SetIds<BYTE>(kMaterialEffectsIdChannel, std::vector<BYTE>(4, 0));
-  ProgressWindow progress;
+  StandInProgressWindow progress;
   ASSERT_TRUE(filter().LoadConfig(settings.data()));
   filter().SetSource(&frame.bitmap);
 
@@ -255,7 +255,7 @@ TEST_F(FilterRenderTest, UncreatableFileStillPalettizesTheFrame) {
   wintest::PutName(settings, "no-such-folder\\frame.pcx");
   TestFrame frame(3, 2);
   frame.SetIds<BYTE>(kMaterialEffectsIdChannel, std::vector<BYTE>(6, 0));
-  ProgressWindow progress;
+  StandInProgressWindow progress;
   EXPECT_TRUE(Render(frame, progress));
   EXPECT_FALSE(frame.Unchanged(0));
   EXPECT_FALSE(frame.Unchanged(1));
