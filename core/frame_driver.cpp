@@ -7,21 +7,26 @@
 namespace selvo {
 namespace {
 
-// Maps row y of the frame in place with the row's IDs from the channel.
-void MapRow(PaletteMapper& mapper, const void* channel, int selector, int y,
-            int width, Pixel64* pixels, uint8_t* indexRow) {
-  const std::size_t rowStart = std::size_t(y) * width;
-  if (selector == kMaterialEffectsSelector)
-    mapper.MapRow(static_cast<const uint8_t*>(channel) + rowStart, y, width, pixels, indexRow);
-  else
-    mapper.MapRow(static_cast<const uint16_t*>(channel) + rowStart, y, width, pixels, indexRow);
+// The plane of the channel the settings select.
+const IdPlane& SelectedIds(const FrameView& frame, const RendererConfig& config) {
+  return IdChannelSelector(config) == kMaterialEffectsSelector ? frame.materialIds
+                                                               : frame.objectIds;
 }
 
-bool PrepareBuffers(FrameBuffers& buffers, const RendererConfig& config,
-                    int width, int height) {
+// Maps row y of the frame in place with the row's IDs.
+void MapRow(PaletteMapper& mapper, const IdPlane& ids, int y, int width, Pixel64* pixels,
+            uint8_t* indexRow) {
+  const std::size_t rowStart = std::size_t(y) * width;
+  if (ids.bytes != nullptr)
+    mapper.MapRow(ids.bytes + rowStart, y, width, pixels, indexRow);
+  else
+    mapper.MapRow(ids.words + rowStart, y, width, pixels, indexRow);
+}
+
+bool PrepareBuffers(FrameBuffers& buffers, const RendererConfig& config, const FrameView& frame) {
   try {
-    buffers.row.assign(std::size_t(width), Pixel64{});
-    buffers.indices.assign(std::size_t(width) * std::size_t(height), 0);
+    buffers.row.assign(frame.rowTransfer != nullptr ? std::size_t(frame.width) : 0, Pixel64{});
+    buffers.indices.assign(std::size_t(frame.width) * std::size_t(frame.height), 0);
     buffers.mapper.Prepare(config);
     return true;
   } catch (const std::bad_alloc&) {
@@ -30,22 +35,25 @@ bool PrepareBuffers(FrameBuffers& buffers, const RendererConfig& config,
   }
 }
 
+// Row y's pixels to map: the frame's own, or fetched into the row buffer.
+Pixel64* RowToMap(const FrameView& frame, int y, FrameBuffers& buffers) {
+  if (frame.rowTransfer == nullptr) return frame.pixels + std::size_t(y) * frame.width;
+  Pixel64* row = buffers.row.data();
+  return frame.rowTransfer->FetchRow(y, row) ? row : nullptr;
+}
+
 }  // namespace
 
-FrameResult RenderFrame(const RendererConfig& config, FrameAccess* frame,
+FrameResult RenderFrame(const RendererConfig& config, const FrameView& frame,
                         RowProgress& progress, FrameBuffers& buffers,
                         PcxWriteFunction write) {
   FrameResult result;
-  if (frame == nullptr) return result;
-
-  result.status = FrameStatus::kNotRendered;
-  const int width = frame->Width();
-  const int height = frame->Height();
-  const int selector = IdChannelSelector(config);
+  const int width = frame.width;
+  const int height = frame.height;
   // A frame without pixels cannot make a PCX: leave it as it is.
   if (width == 0 || height == 0) return result;
-  const void* channel = frame->IdChannel(selector);
-  if (channel == nullptr || !PrepareBuffers(buffers, config, width, height)) return result;
+  const IdPlane& ids = SelectedIds(frame, config);
+  if (ids.Empty() || !PrepareBuffers(buffers, config, frame)) return result;
 
   int32_t abortFlag = 0;
   for (int y = 0; y < height; ++y) {
@@ -55,19 +63,18 @@ FrameResult RenderFrame(const RendererConfig& config, FrameAccess* frame,
       result.status = FrameStatus::kAborted;
       return result;
     }
-    Pixel64* pixels = buffers.row.data();
-    if (!frame->FetchPixels(0, y, width, pixels)) {
+    Pixel64* pixels = RowToMap(frame, y, buffers);
+    if (pixels == nullptr) {
       result.status = FrameStatus::kFetchFailed;
       return result;
     }
-    MapRow(buffers.mapper, channel, selector, y, width, pixels,
-           buffers.indices.data() + std::size_t(y) * width);
-    frame->StorePixels(0, y, width, pixels);
+    MapRow(buffers.mapper, ids, y, width, pixels, buffers.indices.data() + std::size_t(y) * width);
+    if (frame.rowTransfer != nullptr) frame.rowTransfer->StoreRow(y, pixels);
     result.rowsDone = y + 1;
   }
 
   const std::optional<std::string_view> name = OutputName(config);
-  result.pcxPath = name ? ComposeOutputName(*name, frame->FrameNumber()) : "";
+  result.pcxPath = name ? ComposeOutputName(*name, frame.frameNumber) : "";
   if (result.pcxPath.empty()) {
     result.status = FrameStatus::kBadName;
     return result;
