@@ -23,7 +23,7 @@
 #include "core/frame_driver.h"
 #include "fuzz/byte_reader.h"
 #include "fuzz/fuzz_check.h"
-#include "fuzz/pcx_decode.h"
+#include "tests/pcx_decode.h"
 
 namespace {
 
@@ -226,10 +226,10 @@ void RenderAndCheck(const RendererConfig& config, const FrameInput& input, Frame
   }
   CHECK(g_written.calls == 1 && g_written.path == result.pcxPath);
   CHECK(result.status == (g_written.fail ? FrameStatus::kWriteFailed : FrameStatus::kWritten));
-  const DecodedPcx decoded = DecodePcx(g_written.bytes);
+  const test::DecodedPcx decoded = test::DecodePcx(g_written.bytes);
   CHECK(decoded.ok && decoded.width == width && decoded.height == height);
   CHECK(decoded.indices == buffers.indices);
-  CHECK(std::memcmp(decoded.palette, config.palette, kPaletteSize) == 0);
+  CHECK(std::memcmp(decoded.palette.data(), config.palette, kPaletteSize) == 0);
 }
 
 }  // namespace

@@ -106,7 +106,7 @@ bool ReadFile(const std::string& path, std::vector<char>& bytes) {
 
 // Saved like every other file of ours: a failed save keeps the old settings.
 bool WriteFile(const std::string& path, const std::vector<char>& bytes) {
-  return WriteFileAtomically(path, [&](std::FILE* file) -> std::string {
+  return selvo::WriteFileAtomically(path, [&](std::FILE* file) -> std::string {
            if (std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size())
              return "cannot write file";
            return "";

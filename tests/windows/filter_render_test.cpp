@@ -7,6 +7,7 @@
 #include <map>
 
 #include "host/progress_window.h"
+#include "tests/pcx_decode.h"
 #include "windows_test_support.h"
 
 namespace {
@@ -73,8 +74,8 @@ class FilterRenderTest : public ::testing::Test {
 
 void ExpectIndices(const std::string& pcxPath, int width, int height,
                    const std::vector<uint8_t>& expected) {
-  wintest::PcxImage image;
-  ASSERT_TRUE(wintest::DecodePcx(wintest::ReadBytes(pcxPath), image)) << pcxPath;
+  const selvo::test::DecodedPcx image = selvo::test::DecodePcx(wintest::ReadBytes(pcxPath));
+  ASSERT_TRUE(image.ok) << pcxPath;
   EXPECT_EQ(width, image.width);
   EXPECT_EQ(height, image.height);
   EXPECT_EQ(expected, image.indices);
