@@ -12,6 +12,7 @@
 #include "cli/settings_file.h"
 #include "cli/settings_picture.h"
 #include "cli/settings_text.h"
+#include "cli/standard_streams.h"
 #include "demo/demo_scene.h"
 
 namespace selvo {
@@ -21,14 +22,14 @@ constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
 int Fail(const std::string& message, int status = kExitFailure) {
-  std::fprintf(stderr, "selvo: %s\n", message.c_str());
+  PrintError(message);
   return status;
 }
 
 bool IsHelp(const std::string& argument) { return argument == "--help" || argument == "-h"; }
 
 int ShowHelp() {
-  std::fputs(kConfigHelp, stdout);
+  WriteText(stdout, kConfigHelp);
   return 0;
 }
 
@@ -139,7 +140,7 @@ int Show(OptionReader& reader) {
     error = SaveSettingsPicture(picture, config);
     return error.empty() ? 0 : Fail(error);
   }
-  std::fputs((json ? FormatSettingsJson(config) : FormatSettingsText(config)).c_str(), stdout);
+  WriteText(stdout, json ? FormatSettingsJson(config) : FormatSettingsText(config));
   return 0;
 }
 
@@ -171,7 +172,7 @@ int Set(OptionReader& reader) {
   const bool namesOutput = std::any_of(edits.begin(), edits.end(),
                                        [](const auto& edit) { return edit.first == "--output"; });
   const std::string warning = namesOutput ? FolderDotWarning(config, 1) : "";
-  if (!warning.empty()) std::fprintf(stderr, "selvo: %s\n", warning.c_str());
+  if (!warning.empty()) PrintError(warning);
   return 0;
 }
 

@@ -22,7 +22,9 @@
 #include <set>
 #include <stdexcept>
 
+#include "cli/image.h"
 #include "cli/printable.h"
+#include "cli/srgb.h"
 #include "core/renderer_config.h"
 
 namespace selvo {
@@ -197,23 +199,6 @@ int BlockRows(const Imf::Header& header) {
   }
 }
 
-// A plane of up to this many bytes is set aside whole before its rows
-// arrive: memory that is set aside costs nothing until rows are stored in
-// it. Larger planes grow with the rows that really arrive, so that a damaged
-// header cannot set gigabytes aside.
-constexpr std::size_t kEagerPlaneBytes = std::size_t(1) << 29;
-
-// Appends a frame row of `width` blank values to `plane` and returns it.
-// Planes grow geometrically, and never past the whole frame.
-template <typename T>
-T* AppendRow(std::vector<T>& plane, int width, int height) {
-  const std::size_t whole = std::size_t(width) * height;
-  const std::size_t size = plane.size() + width;
-  if (size > plane.capacity()) plane.reserve(std::min(whole, std::max(size, 2 * plane.capacity())));
-  plane.resize(size);
-  return plane.data() + size - width;
-}
-
 // One stored row of a band: a pointer per channel to its first stored value.
 using StoredRow = std::vector<const float*>;
 
@@ -245,9 +230,7 @@ class PlaneSink : public FrameSink {
       : FrameSink(place, std::move(channels)), plane_(plane) {
     width = place.width;
     height = place.height;
-    plane_.clear();
-    const std::size_t whole = std::size_t(place.width) * std::size_t(place.height);
-    if (whole * sizeof(T) <= kEagerPlaneBytes) plane_.reserve(whole);
+    StartPlane(plane_, place.width, place.height);
   }
 
   void BlankRows(int count) override {
@@ -278,10 +261,10 @@ class ColorSink : public PlaneSink<Pixel64> {
     const float* b = row[2] + place_.skipped;
     const float* a = row.size() > 3 ? row[3] + place_.skipped : nullptr;
     for (int x = 0; x < place_.columns; ++x) {
-      out[x].r = ExrLevel(r[x], linear_);
-      out[x].g = ExrLevel(g[x], linear_);
-      out[x].b = ExrLevel(b[x], linear_);
-      out[x].a = a ? ExrLevel(a[x], true) : 65535;  // alpha is never encoded
+      out[x].r = ColorLevel(r[x], linear_);
+      out[x].g = ColorLevel(g[x], linear_);
+      out[x].b = ColorLevel(b[x], linear_);
+      out[x].a = a ? ColorLevel(a[x], true) : 65535;  // alpha is never encoded
     }
     return "";
   }
@@ -688,14 +671,6 @@ std::string FindIdChannel(const std::vector<std::string>& names, int selector,
            ") among " + Join(names) + "; name one with --id-channel";
   return std::string("several ") + what + " channels (" + Join(found) +
          "); name one with --id-channel";
-}
-
-uint16_t ExrLevel(float value, bool linear) {
-  double v = value;
-  if (!(v > 0)) return 0;  // negative, zero and NaN
-  if (v >= 1) return 65535;
-  if (!linear) v = v <= 0.0031308 ? 12.92 * v : 1.055 * std::pow(v, 1 / 2.4) - 0.055;
-  return uint16_t(std::lround(std::min(v, 1.0) * 65535));
 }
 
 std::string ReadExr(const std::string& path, std::ifstream& file, const ExrRequest& request) {

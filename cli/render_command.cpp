@@ -12,9 +12,12 @@
 #include "cli/printable.h"
 #include "cli/progress_bar.h"
 #include "cli/render_options.h"
+#include "cli/row_threads.h"
 #include "cli/settings_file.h"
 #include "cli/thread_plan.h"
 #include "cli/settings_text.h"
+#include "cli/standard_streams.h"
+#include "cli/stop_signals.h"
 #include "demo/demo_scene.h"
 
 #ifdef _WIN32
@@ -30,7 +33,6 @@ namespace {
 
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
-constexpr int kExitInterrupted = 130;
 
 // The settings a run renders with: the file's, the demo's or the defaults,
 // then the output name given on the command line.
@@ -91,51 +93,54 @@ std::string CheckLiteralHashInputs(const RenderOptions& options, int frame) {
 }
 
 // Workers take frames in order from a shared counter until the range is
-// done, a frame fails or Ctrl-C arrives.
+// done, a frame fails or a stop signal arrives.
 class SequenceRun {
  public:
   SequenceRun(const RendererConfig& config, const RenderOptions& options, FrameRange range,
-              ProgressDisplay& display)
+              int rowThreads, ProgressDisplay& display)
       : config_(config), options_(options), source_(MakeSource(options)), range_(range),
-        display_(display) {}
+        rowThreads_(rowThreads), display_(display) {}
 
   void Work(int worker) {
+    RowThreads rows(rowThreads_);
     FrameBuffers buffers;  // reused across this worker's frames
-    TerminalProgress progress(display_, worker, InterruptFlag());
+    if (rows.Threads() > 1) buffers.workers = &rows;
+    TerminalProgress progress(display_, worker, StopSignal());
     for (;;) {
       const long long i = next_++;
       if (i >= range_.Count() || failed_) return;
-      if (InterruptFlag()) {
-        interrupted_ = true;
-        return;
-      }
+      if (StopSignal() != 0) return;
       const FrameJob job = MakeJob(options_, int(range_.first + i));
       const JobResult result = RunFrameJob(config_, source_, job, progress, buffers);
-      if (result.outcome == JobOutcome::kWritten) {
-        display_.FinishFrame(worker);
-        if (!options_.quiet) display_.PrintLine(stdout, "wrote " + result.pcxPath);
-      } else if (result.outcome == JobOutcome::kInterrupted) {
-        interrupted_ = true;
+      if (result.outcome == JobOutcome::kInterrupted) return;
+      if (result.outcome == JobOutcome::kFailed) {
+        Fail(result.error);
         return;
-      } else {
-        failed_ = true;
-        display_.PrintLine(stderr, "selvo: " + result.error);
       }
+      display_.FinishFrame(worker);
+      // A closed or full stdout stops the run; main reports it.
+      if (!options_.quiet && !display_.PrintLine(stdout, "wrote " + Printable(result.pcxPath)))
+        failed_ = true;
     }
   }
 
   bool failed() const { return failed_; }
-  bool interrupted() const { return interrupted_; }
 
  private:
+  // Only the first failure is reported: with several workers, a full disk
+  // fails every frame in flight, and one line says it.
+  void Fail(const std::string& error) {
+    if (!failed_.exchange(true)) display_.PrintLine(stderr, "selvo: " + Printable(error));
+  }
+
   const RendererConfig& config_;
   const RenderOptions& options_;
   const FrameSource source_;
   const FrameRange range_;
+  const int rowThreads_;
   ProgressDisplay& display_;
   std::atomic<long long> next_{0};
   std::atomic<bool> failed_{false};
-  std::atomic<bool> interrupted_{false};
 };
 
 FrameRange ChooseFrames(const RenderOptions& options) {
@@ -150,35 +155,36 @@ int RunRenderCommand(const std::vector<std::string>& args) {
   RenderOptions options;
   const std::string usage = ParseRenderOptions(args, options);
   if (!usage.empty()) {
-    std::fprintf(stderr, "selvo: render: %s\nTry 'selvo render --help'.\n", usage.c_str());
+    PrintError("render: " + usage);
+    std::fputs("Try 'selvo render --help'.\n", stderr);
     return kExitUsage;
   }
   if (options.help) {
-    std::fputs(kRenderHelp, stdout);
+    WriteText(stdout, kRenderHelp);
     return 0;
   }
   RendererConfig config;
   const std::string error = ChooseSettings(options, config);
   if (!error.empty()) {
-    std::fprintf(stderr, "selvo: %s\n", error.c_str());
+    PrintError(error);
     return kExitFailure;
   }
 
   const FrameRange range = ChooseFrames(options);
   const std::string missing = CheckLiteralHashInputs(options, range.first);
   if (!missing.empty()) {
-    std::fprintf(stderr, "selvo: %s\n", missing.c_str());
+    PrintError(missing);
     return kExitFailure;
   }
   const std::string warning = FolderDotWarning(config, range.first);
-  if (!warning.empty()) std::fprintf(stderr, "selvo: %s\n", warning.c_str());
+  if (!warning.empty()) PrintError(warning);
   const ThreadPlan plan = PlanThreads(options.jobs, range.Count(),
                                       int(std::thread::hardware_concurrency()));
   const int workers = plan.frameWorkers;
   SetExrDecodeThreads(plan.exrThreads);
   ProgressDisplay display(stderr, !options.quiet && selvo_isatty(stderr), range.Count(), workers);
-  CatchInterrupts();
-  SequenceRun run(config, options, range, display);
+  StopBetweenRows();
+  SequenceRun run(config, options, range, plan.rowThreads, display);
   if (workers == 1) {
     run.Work(0);
   } else {
@@ -188,9 +194,9 @@ int RunRenderCommand(const std::vector<std::string>& args) {
   }
   display.Close();
 
-  if (run.interrupted()) {
-    std::fputs("selvo: interrupted; frames in progress were not written\n", stderr);
-    return kExitInterrupted;
+  if (const int signal = StopSignal()) {
+    PrintError(StoppedMessage(signal));
+    return StoppedStatus(signal);
   }
   return run.failed() ? kExitFailure : 0;
 }

@@ -1,5 +1,7 @@
 #include "core/frame_driver.h"
 
+#include <algorithm>
+#include <atomic>
 #include <new>
 
 #include "pcx/pcx_writer.h"
@@ -25,21 +27,59 @@ void MapRow(PaletteMapper& mapper, const IdPlane& ids, int y, int width, Pixel64
 
 bool PrepareBuffers(FrameBuffers& buffers, const RendererConfig& config, const FrameView& frame) {
   try {
-    buffers.row.assign(frame.rowTransfer != nullptr ? std::size_t(frame.width) : 0, Pixel64{});
+    const std::size_t rowBuffer = frame.rowTransfer != nullptr ? std::size_t(frame.width) : 0;
+    buffers.lanes.resize(buffers.workers ? std::size_t(buffers.workers->Threads()) : 1);
+    for (RowLane& lane : buffers.lanes) {
+      lane.row.assign(rowBuffer, Pixel64{});
+      lane.mapper.Prepare(config);
+    }
     buffers.indices.assign(std::size_t(frame.width) * std::size_t(frame.height), 0);
-    buffers.mapper.Prepare(config);
     return true;
   } catch (const std::bad_alloc&) {
+    RowWorkers* const workers = buffers.workers;
     buffers = FrameBuffers{};
+    buffers.workers = workers;
     return false;
   }
 }
 
-// Row y's pixels to map: the frame's own, or fetched into the row buffer.
-Pixel64* RowToMap(const FrameView& frame, int y, FrameBuffers& buffers) {
-  if (frame.rowTransfer == nullptr) return frame.pixels + std::size_t(y) * frame.width;
-  Pixel64* row = buffers.row.data();
-  return frame.rowTransfer->FetchRow(y, row) ? row : nullptr;
+// Rows [first, last) of the frame mapped with one lane: in place, or
+// fetched into the lane's row and handed back. False when a row cannot be
+// fetched.
+bool MapRowsAlone(const FrameView& frame, const IdPlane& ids, int first, int last, RowLane& lane,
+                  IndexBuffer& indices) {
+  const int width = frame.width;
+  for (int y = first; y < last; ++y) {
+    Pixel64* pixels = frame.pixels + std::size_t(y) * width;
+    if (frame.rowTransfer != nullptr) {
+      pixels = lane.row.data();
+      if (!frame.rowTransfer->FetchRow(y, pixels)) return false;
+    }
+    MapRow(lane.mapper, ids, y, width, pixels, indices.data() + std::size_t(y) * width);
+    if (frame.rowTransfer != nullptr) frame.rowTransfer->StoreRow(y, pixels);
+  }
+  return true;
+}
+
+// Rows handed to a thread at a time, and rows whose progress is reported
+// before the threads map them: enough to keep every thread busy between
+// the reports, few enough that the bar and Ctrl-C follow closely.
+constexpr int kRowsPerItem = 4;
+constexpr int kRowsPerBand = 64;
+
+bool MapRows(const FrameView& frame, const IdPlane& ids, int first, int last,
+             FrameBuffers& buffers) {
+  if (buffers.lanes.size() == 1)
+    return MapRowsAlone(frame, ids, first, last, buffers.lanes[0], buffers.indices);
+  std::atomic<bool> fetched{true};
+  const int items = (last - first + kRowsPerItem - 1) / kRowsPerItem;
+  buffers.workers->Run(items, [&](int item, int thread) {
+    const int top = first + item * kRowsPerItem;
+    if (!MapRowsAlone(frame, ids, top, std::min(last, top + kRowsPerItem), buffers.lanes[thread],
+                      buffers.indices))
+      fetched = false;
+  });
+  return fetched;
 }
 
 }  // namespace
@@ -55,22 +95,30 @@ FrameResult RenderFrame(const RendererConfig& config, const FrameView& frame,
   const IdPlane& ids = SelectedIds(frame, config);
   if (ids.Empty() || !PrepareBuffers(buffers, config, frame)) return result;
 
+  // Alone, the driver reports each row, asks whether to stop and maps it,
+  // row by row. With lent threads it does the same for a band of rows at a
+  // time: the band's reports and queries first, then its rows on the threads.
+  const int band = buffers.lanes.size() > 1 ? kRowsPerBand : 1;
   int32_t abortFlag = 0;
-  for (int y = 0; y < height; ++y) {
-    progress.ReportProgress(y, height - 1);
-    progress.QueryAbort(&abortFlag);
+  for (int first = 0; first < height;) {
+    int last = std::min(height, first + band);
+    for (int y = first; y < last; ++y) {
+      progress.ReportProgress(y, height - 1);
+      progress.QueryAbort(&abortFlag);
+      if (abortFlag != 0) {
+        last = y;
+        break;
+      }
+    }
+    if (!MapRows(frame, ids, first, last, buffers)) {
+      result.status = FrameStatus::kFetchFailed;
+      return result;
+    }
+    result.rowsDone = first = last;
     if (abortFlag != 0) {
       result.status = FrameStatus::kAborted;
       return result;
     }
-    Pixel64* pixels = RowToMap(frame, y, buffers);
-    if (pixels == nullptr) {
-      result.status = FrameStatus::kFetchFailed;
-      return result;
-    }
-    MapRow(buffers.mapper, ids, y, width, pixels, buffers.indices.data() + std::size_t(y) * width);
-    if (frame.rowTransfer != nullptr) frame.rowTransfer->StoreRow(y, pixels);
-    result.rowsDone = y + 1;
   }
 
   const std::optional<std::string_view> name = OutputName(config);
@@ -79,9 +127,8 @@ FrameResult RenderFrame(const RendererConfig& config, const FrameView& frame,
     result.status = FrameStatus::kBadName;
     return result;
   }
-  const bool written = write(result.pcxPath, buffers.indices.data(), width,
-                             height, config.palette);
-  result.status = written ? FrameStatus::kWritten : FrameStatus::kWriteFailed;
+  result.writeError = write(result.pcxPath, buffers.indices.data(), width, height, config.palette);
+  result.status = result.writeError.empty() ? FrameStatus::kWritten : FrameStatus::kWriteFailed;
   return result;
 }
 

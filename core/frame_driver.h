@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,7 @@ struct IdPlane {
 
 // For a frame whose pixels are handed out a row at a time (a host's bitmap):
 // the driver maps each row in a buffer of its own between the two calls.
+// With lent threads (RowWorkers), different rows are exchanged at once.
 class RowTransfer {
  public:
   virtual ~RowTransfer() = default;
@@ -68,22 +70,45 @@ struct FrameResult {
   FrameStatus status = FrameStatus::kNotRendered;
   int rowsDone = 0;      // rows palettized in the frame
   std::string pcxPath;   // the composed name, when one was composed
+  std::string writeError;  // kWriteFailed: the writer's line naming the file and why
 };
 
 // One palette index per pixel, row-major from the first delivered row.
 using IndexBuffer = std::vector<uint8_t>;
 
-// Buffers that a caller rendering a sequence keeps across frames. After a
-// frame `indices` holds its index image (complete rows only). The mapper
-// keeps its prepared searches for the next frame with the same palette.
-struct FrameBuffers {
+// Threads a caller lends the driver to map a frame's rows on. The module
+// lends none and maps every row on the host's thread; the command line keeps
+// a few per frame it renders. Progress and abort queries stay on the
+// calling thread, one per row and in order, whatever the threads.
+class RowWorkers {
+ public:
+  virtual ~RowWorkers() = default;
+  // The threads Run uses, the calling thread included.
+  virtual int Threads() const = 0;
+  // Runs task(item, thread) for every item in 0..count - 1 and returns when
+  // all are done; `thread` is 0..Threads() - 1, and no two items run on one
+  // thread at the same time.
+  virtual void Run(int count, const std::function<void(int item, int thread)>& task) = 0;
+};
+
+// What one thread maps rows with.
+struct RowLane {
   std::vector<Pixel64> row;  // for a frame with a row transfer
-  IndexBuffer indices;
   PaletteMapper mapper;
 };
 
+// Buffers that a caller rendering a sequence keeps across frames. After a
+// frame `indices` holds its index image (complete rows only). Each lane's
+// mapper keeps its prepared searches for the next frame with the same
+// palette.
+struct FrameBuffers {
+  IndexBuffer indices;
+  std::vector<RowLane> lanes;  // one per thread mapping rows
+  RowWorkers* workers = nullptr;  // lent threads; none: rows are mapped by the caller
+};
+
 // Saves a finished frame's index image; WritePcx's signature and contract.
-using PcxWriteFunction = bool (*)(const std::string& path, const uint8_t* indices,
+using PcxWriteFunction = std::string (*)(const std::string& path, const uint8_t* indices,
                                   int width, int height, const uint8_t* palette);
 
 // `write` is WritePcx; a harness that must not create files under names

@@ -17,6 +17,8 @@ class StandInProgressWindow {
 
   int ProgressMessages() const { return progressMessages_; }
   int AbortQueries() const { return abortQueries_; }
+  // Whether the window told the filter to abort.
+  bool Aborted() const { return abortAtQuery_ > 0 && abortQueries_ >= abortAtQuery_; }
   // Whether every progress message named the next row (0, 1, ...) and the
   // same last row.
   bool RowsInOrder() const { return rowsInOrder_; }

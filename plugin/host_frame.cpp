@@ -35,6 +35,8 @@ bool HostFrame::FetchRow(int y, selvo::Pixel64* row) {
   return bitmap_.GetPixels(0, y, width_, reinterpret_cast<BMM_Color_64*>(row)) == 1;
 }
 
+// The driver hands a row back only once all of it is mapped, so the host's
+// bitmap never holds a half-palettized row.
 void HostFrame::StoreRow(int y, const selvo::Pixel64* row) {
   for (int x = 0; x < width_; ++x) {
     const BMM_Color_64 pixel{row[x].r, row[x].g, row[x].b, row[x].a};

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -250,6 +251,65 @@ TEST_F(FrameDriver, RowByRowFrameGetsTheSamePixelsAsAFrameInMemory) {
   EXPECT_EQ(buffers.indices, inMemoryIndices);
   EXPECT_EQ(std::memcmp(inMemory.Pixels().data(), handedOut.Pixels().data(),
                         inMemory.Pixels().size() * sizeof(Pixel64)), 0);
+}
+
+// Lent threads as the driver sees them, played on one thread: items run
+// last first, each on a thread of its own choosing, so that any reliance on
+// order or on one mapper shows.
+class BackwardsWorkers : public RowWorkers {
+ public:
+  int Threads() const override { return 3; }
+  void Run(int count, const std::function<void(int, int)>& task) override {
+    ++rounds;
+    for (int item = count - 1; item >= 0; --item) task(item, item % 3);
+  }
+  int rounds = 0;
+};
+
+// 150 rows of noisy colour, material IDs 0..3 by column: more than one band.
+MemoryFrame NoisyFrame() {
+  MemoryFrame frame(37, 150);
+  uint32_t state = 12345;
+  for (int y = 0; y < 150; ++y)
+    for (int x = 0; x < 37; ++x) {
+      uint16_t channel[3];
+      for (uint16_t& c : channel) c = uint16_t((state = state * 1664525 + 1013904223) >> 16);
+      frame.At(x, y) = Pixel64{channel[0], channel[1], channel[2], 65535};
+      frame.materialIds.push_back(uint8_t(x % 4));
+    }
+  return frame;
+}
+
+TEST_F(FrameDriver, LentThreadsGiveTheSameFrameReportsAndStops) {
+  for (int i = 0; i < 256; ++i) config.palette[3 * i] = config.palette[3 * i + 2] = uint8_t(i);
+  config.ranges[1] = ColorRange{10, 200, 1};
+  config.ranges[2] = ColorRange{0, 255, 0};
+  config.ranges[3] = ColorRange{40, 41, 0};
+  for (int method : {kUniformDistribution, kFindMostSimilarColor}) {
+    config.method = method;
+    for (int abortAt : {-1, 0, 100, 149}) {
+      MemoryFrame alone = NoisyFrame(), lent = NoisyFrame();
+      RowByRowFrame lentRows(lent);  // odd rounds: rows handed out on the threads
+      ScriptedProgress aloneProgress(abortAt), lentProgress(abortAt);
+      FrameBuffers aloneBuffers, lentBuffers;
+      BackwardsWorkers workers;
+      lentBuffers.workers = &workers;
+      const FrameResult expected = RenderFrame(config, alone.View(), aloneProgress, aloneBuffers);
+      const bool rowByRow = abortAt % 2 != 0;
+      const FrameResult result =
+          RenderFrame(config, rowByRow ? lentRows.View() : lent.View(), lentProgress, lentBuffers);
+      EXPECT_EQ(result.status, expected.status) << method << " " << abortAt;
+      EXPECT_EQ(result.rowsDone, abortAt < 0 ? 150 : abortAt);
+      EXPECT_EQ(result.rowsDone, expected.rowsDone);
+      EXPECT_TRUE(lentProgress.messages == aloneProgress.messages) << method << " " << abortAt;
+      EXPECT_EQ(std::memcmp(lent.Pixels().data(), alone.Pixels().data(),
+                            alone.Pixels().size() * sizeof(Pixel64)), 0) << method << " " << abortAt;
+      const std::size_t done = std::size_t(expected.rowsDone) * 37;
+      EXPECT_TRUE(std::equal(aloneBuffers.indices.begin(), aloneBuffers.indices.begin() + done,
+                             lentBuffers.indices.begin()));
+      if (abortAt != 0) EXPECT_GT(workers.rounds, 0);  // the rows went to the threads
+    }
+  }
 }
 
 TEST_F(FrameDriver, AbortFlagStartsClearedForEachFrame) {

@@ -10,11 +10,6 @@ TABLE_ROW = re.compile(r"^\| `([^`]+/)` \|.*\| ([^|]+) \|$")
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.MULTILINE)
 SOURCE_SUFFIXES = {".c", ".cpp", ".h", ".rc"}
 
-# Known and being undone: the dialogs still include the filter class's
-# header for their handlers. Remove the entry when they take the settings
-# instead; the test then keeps the arrow one-way.
-KNOWN_EXCEPTIONS = {("ui/", "plugin/")}
-
 
 def read_table(readme):
     """{folder: set of folders it may include from, or None for any}."""
@@ -61,8 +56,7 @@ def violations(root, allowed):
             target = owner(included, allowed)
             if target is None or target == source or target in allowed[source]:
                 continue
-            if (source, target) not in KNOWN_EXCEPTIONS:
-                found.append(f"{relative}: includes {included}, but {source} may not use {target}")
+            found.append(f"{relative}: includes {included}, but {source} may not use {target}")
     return found
 
 

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "tests/pcx_decode.h"
@@ -130,27 +131,40 @@ class PcxFile : public ::testing::Test {
   const fs::path& folder_ = scratch_.root();
 };
 
+// The command line's writer and the module's in-place one agree on
+// everything but what a failed write leaves behind.
+const std::pair<const char*, decltype(&WritePcx)> kWriters[] = {
+    {"WritePcx", WritePcx}, {"WritePcxInPlace", WritePcxInPlace}};
+
 TEST_F(PcxFile, WritesTheEncodingAndReplacesAnOlderFile) {
   const Bytes palette = TestPalette();
   const fs::path path = folder_ / "frame0001.pcx";
-  std::ofstream(path) << "an older, longer file that must not shine through";
   const Bytes indices = {1, 1, 0xC7};
-  ASSERT_TRUE(WritePcx(path.string(), indices.data(), 3, 1, palette.data()));
-  EXPECT_EQ(Read(path), EncodePcxToMemory(indices.data(), 3, 1, palette.data()));
-  EXPECT_EQ(FileCount(), 1u);
+  for (const auto& [name, write] : kWriters) {
+    std::ofstream(path) << "an older, longer file that must not shine through";
+    ASSERT_EQ(write(path.string(), indices.data(), 3, 1, palette.data()), "") << name;
+    EXPECT_EQ(Read(path), EncodePcxToMemory(indices.data(), 3, 1, palette.data())) << name;
+    EXPECT_EQ(FileCount(), 1u) << name;
+  }
 }
 
-TEST_F(PcxFile, UncreatableFileReportsFailureAndLeavesNothing) {
+TEST_F(PcxFile, UncreatableFileSaysWhyAndLeavesNothing) {
   const Bytes palette = TestPalette();
   const uint8_t pixel = 4;
-  EXPECT_FALSE(WritePcx((folder_ / "missing" / "a.pcx").string(), &pixel, 1, 1, palette.data()));
-  EXPECT_FALSE(WritePcx((folder_ / "a.pcx").string(), &pixel, 0, 1, palette.data()));
-  EXPECT_EQ(FileCount(), 0u);
+  const std::string missing = (folder_ / "missing" / "a.pcx").string();
+  const std::string empty = (folder_ / "a.pcx").string();
+  for (const auto& [name, write] : kWriters) {
+    EXPECT_EQ(write(missing, &pixel, 1, 1, palette.data()),
+              missing + ": cannot create file: No such file or directory") << name;
+    EXPECT_EQ(write(empty, &pixel, 0, 1, palette.data()),
+              empty + ": 0 x 1 pixels cannot be a PCX file") << name;
+    EXPECT_EQ(FileCount(), 0u) << name;
+  }
 }
 
-TEST_F(PcxFile, WriteThatFailsPartWayLeavesNoTruncatedFile) {
-  // A file-size limit makes the disk "full" after 4 KiB.
-  const fs::path path = folder_ / "big0001.pcx";
+// Writes a 300 x 300 noise frame over a 3-byte older file with the disk
+// "full" after 4 KiB (a file-size limit); returns the writer's error.
+std::string WriteIntoFullDisk(decltype(&WritePcx) write, const fs::path& path) {
   const Bytes older = {1, 2, 3};
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(older.data()), 3);
   std::mt19937 random(3);
@@ -162,20 +176,34 @@ TEST_F(PcxFile, WriteThatFailsPartWayLeavesNoTruncatedFile) {
   signal(SIGXFSZ, SIG_IGN);
   rlimit small = saved;
   small.rlim_cur = 4096;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  const bool written = WritePcx(path.string(), noise.data(), 300, 300, TestPalette().data());
+  if (setrlimit(RLIMIT_FSIZE, &small) != 0) return "setrlimit failed";
+  const std::string error = write(path.string(), noise.data(), 300, 300, TestPalette().data());
   setrlimit(RLIMIT_FSIZE, &saved);
+  return error;
+}
 
-  EXPECT_FALSE(written);
-  EXPECT_EQ(Read(path), older) << "the earlier frame survives";
+TEST_F(PcxFile, WriteThatFailsPartWayLeavesNoTruncatedFile) {
+  const fs::path path = folder_ / "big0001.pcx";
+  EXPECT_EQ(WriteIntoFullDisk(WritePcx, path),
+            path.string() + ": cannot write file: File too large");
+  EXPECT_EQ(Read(path), Bytes({1, 2, 3})) << "the earlier frame survives";
   EXPECT_EQ(FileCount(), 1u) << "no partial file is left beside it";
+}
+
+// Writing in place cannot keep the earlier frame, but never leaves a
+// truncated one that looks complete.
+TEST_F(PcxFile, InPlaceWriteThatFailsPartWayRemovesThePartialFile) {
+  const fs::path path = folder_ / "big0001.pcx";
+  EXPECT_EQ(WriteIntoFullDisk(WritePcxInPlace, path),
+            path.string() + ": cannot write file: File too large");
+  EXPECT_EQ(FileCount(), 0u);
 }
 
 TEST_F(PcxFile, LongNamesStillGetATemporaryFileThatFits) {
   const std::string name(250, 'q');
   const fs::path path = folder_ / (name + ".pcx");
   const uint8_t pixel = 9;
-  ASSERT_TRUE(WritePcx(path.string(), &pixel, 1, 1, TestPalette().data()));
+  ASSERT_EQ(WritePcx(path.string(), &pixel, 1, 1, TestPalette().data()), "");
   EXPECT_TRUE(fs::exists(path));
   EXPECT_EQ(FileCount(), 1u);
 }

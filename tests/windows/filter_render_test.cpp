@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstring>
+#include <fstream>
 #include <map>
 
 #include "host/progress_window.h"
@@ -250,6 +251,40 @@ TEST_F(FilterRenderTest, FileNameCarriesTheFrameNumber) {
     EXPECT_TRUE(wintest::FileExists(name)) << name;
     DeleteFileA(name.c_str());
   }
+}
+
+// The module writes the composed name itself: an earlier frame there is
+// replaced even while a viewer holds it open without delete sharing.
+TEST_F(FilterRenderTest, RenderingAgainReplacesTheEarlierFrame) {
+  {
+    std::ofstream older(pcxFor7, std::ios::binary);
+    older << std::string(5000, 'x');
+  }
+  HANDLE viewer = CreateFileA(pcxFor7.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, viewer);
+  TestFrame frame(3, 2);
+  frame.SetIds<BYTE>(kMaterialEffectsIdChannel, std::vector<BYTE>(6, 0));
+  StandInProgressWindow progress;
+  EXPECT_TRUE(Render(frame, progress));
+  CloseHandle(viewer);
+  ExpectIndices(pcxFor7, 3, 2, std::vector<uint8_t>(6, 0));
+  EXPECT_EQ(128u + 2 * 2 + 769, wintest::ReadBytes(pcxFor7).size());
+}
+
+// The longest name the settings accept: 247 characters before the dot give
+// a composed name of 255 ("0007.pcx" appended), written as it stands.
+TEST_F(FilterRenderTest, TheLongestComposedNameIsWritten) {
+  const std::string base(247, 'n');
+  wintest::PutName(settings, base + ".pcx");
+  const std::string composed = base + "0007.pcx";
+  ASSERT_EQ(255u, composed.size());
+  TestFrame frame(2, 1);
+  frame.SetIds<BYTE>(kMaterialEffectsIdChannel, {0, 0});
+  StandInProgressWindow progress;
+  EXPECT_TRUE(Render(frame, progress));
+  ExpectIndices(composed, 2, 1, {0, 0});
+  DeleteFileA(composed.c_str());
 }
 
 TEST_F(FilterRenderTest, UncreatableFileStillPalettizesTheFrame) {
