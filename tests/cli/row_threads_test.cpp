@@ -39,19 +39,23 @@ TEST(RowThreads, NoTwoItemsShareAThreadAtOnce) {
 }
 
 TEST(RowThreads, AnItemsExceptionStopsTheRoundAndReachesTheCaller) {
-  RowThreads pool(2);
-  std::atomic<int> ran{0};
-  EXPECT_THROW(pool.Run(1000,
-                        [&](int item, int) {
-                          ++ran;
-                          if (item == 10) throw std::bad_alloc();
-                        }),
-               std::bad_alloc);
-  EXPECT_LT(ran, 1000);
-  // The pool serves the next round as before.
-  ran = 0;
-  pool.Run(50, [&](int, int) { ++ran; });
-  EXPECT_EQ(ran, 50);
+  // With helpers, the others may take every remaining item while the
+  // throwing one unwinds; on the calling thread alone the stop is exact.
+  for (int threads : {1, 2}) {
+    RowThreads pool(threads);
+    std::atomic<int> ran{0};
+    EXPECT_THROW(pool.Run(1000,
+                          [&](int item, int) {
+                            ++ran;
+                            if (item == 10) throw std::bad_alloc();
+                          }),
+                 std::bad_alloc);
+    if (threads == 1) EXPECT_EQ(ran, 11);
+    // The pool serves the next round as before.
+    ran = 0;
+    pool.Run(50, [&](int, int) { ++ran; });
+    EXPECT_EQ(ran, 50);
+  }
 }
 
 }  // namespace
