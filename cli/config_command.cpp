@@ -13,7 +13,7 @@
 #include "cli/settings_picture.h"
 #include "cli/settings_text.h"
 #include "cli/standard_streams.h"
-#include "host/demo/demo_scene.h"
+#include "demo/demo_scene.h"
 
 namespace selvo {
 namespace {

@@ -8,10 +8,7 @@
 #include "cli/render_command.h"
 #include "cli/standard_streams.h"
 #include "cli/stop_signals.h"
-
-#ifndef SELVO_VERSION
-#define SELVO_VERSION "unknown"
-#endif
+#include "selvo_version.h"
 
 namespace {
 

@@ -55,7 +55,7 @@ class ProgressDisplay {
 };
 
 // A worker's progress window for the frame driver.
-class TerminalProgress : public ProgressWindow {
+class TerminalProgress : public RowProgress {
  public:
   TerminalProgress(ProgressDisplay& display, int worker, const std::atomic<int>& stopSignal)
       : display_(display), worker_(worker), stopSignal_(stopSignal) {}

@@ -18,7 +18,7 @@
 #include "cli/settings_text.h"
 #include "cli/standard_streams.h"
 #include "cli/stop_signals.h"
-#include "host/demo/demo_scene.h"
+#include "demo/demo_scene.h"
 
 #ifdef _WIN32
 #include <io.h>

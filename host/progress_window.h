@@ -5,13 +5,13 @@
 
 #include <windows.h>
 
-class ProgressWindow {
+class StandInProgressWindow {
  public:
   // abortAtQuery 0 never aborts; n sets the abort flag at the n-th query.
-  explicit ProgressWindow(int abortAtQuery = 0);
-  ~ProgressWindow();
-  ProgressWindow(const ProgressWindow&) = delete;
-  ProgressWindow& operator=(const ProgressWindow&) = delete;
+  explicit StandInProgressWindow(int abortAtQuery = 0);
+  ~StandInProgressWindow();
+  StandInProgressWindow(const StandInProgressWindow&) = delete;
+  StandInProgressWindow& operator=(const StandInProgressWindow&) = delete;
 
   HWND Handle() const { return window_; }  // null when it could not be made
 

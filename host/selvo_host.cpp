@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "core/frame_driver.h"
 #include "core/renderer_config.h"
+#include "files/atomic_file.h"
 #include "host/demo_frame.h"
 #include "host/dialog_screenshot.h"
 #include "host/host_window.h"
@@ -107,10 +107,13 @@ bool ReadFile(const std::string& path, std::vector<char>& bytes) {
   return !in.bad();
 }
 
+// Saved like every other file of ours: a failed save keeps the old settings.
 bool WriteFile(const std::string& path, const std::vector<char>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), std::streamsize(bytes.size()));
-  return bool(out.flush());
+  return selvo::WriteFileAtomically(path, [&](std::FILE* file) -> std::string {
+           if (std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size())
+             return "cannot write file";
+           return "";
+         }).empty();
 }
 
 // Hands a stored settings block to the filter as the host does on load.
@@ -243,7 +246,7 @@ int Render(ImageFilter& filter, const Arguments& arguments) {
   filter.SetSource(&frame);
   filter.SetFilterInfo(&info);
 
-  ProgressWindow progress(arguments.abortAt);
+  StandInProgressWindow progress(arguments.abortAt);
   if (progress.Handle() == nullptr) return Fail("host", "cannot create the progress window");
   const BOOL rendered = filter.RenderFrame(progress.Handle());
   std::printf("RenderFrame: %d\n", rendered);

@@ -1,6 +1,6 @@
 #include "pcx/pcx_writer.h"
 
-#include "pcx/atomic_file.h"
+#include "files/atomic_file.h"
 
 #include <cerrno>
 #include <cstdio>

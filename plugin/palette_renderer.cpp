@@ -41,7 +41,8 @@ BOOL PaletteRenderer::RenderFrame(HWND progressWindow) {
   HostFrame frame(*Source(), FilterInfo());
   HostProgressWindow progress(progressWindow);
   selvo::FrameBuffers buffers;  // released on return
-  selvo::RenderFrame(config_, &frame, progress, buffers, selvo::WritePcxInPlace);
+  selvo::RenderFrame(config_, frame.View(selvo::IdChannelSelector(config_)), progress, buffers,
+                     selvo::WritePcxInPlace);
   return TRUE;
 }
 

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "tests/pcx_decode.h"
 #include "tests/scratch_dir.h"
 
 namespace selvo {
@@ -30,20 +31,6 @@ Bytes DataSection(const Bytes& indices, int width, int height) {
   const Bytes file = EncodePcxToMemory(indices.data(), width, height, TestPalette().data());
   EXPECT_GE(file.size(), kPcxHeaderSize + kPcxTrailerSize);
   return Bytes(file.begin() + kPcxHeaderSize, file.end() - kPcxTrailerSize);
-}
-
-// An independent decoder for the written subset of the format.
-Bytes DecodeRle(const Bytes& data, std::size_t pixelCount) {
-  Bytes out;
-  for (std::size_t p = 0; p < data.size() && out.size() < pixelCount;) {
-    const uint8_t c = data[p++];
-    if ((c & 0xC0) == 0xC0) {
-      out.insert(out.end(), c & 0x3F, data.at(p++));
-    } else {
-      out.push_back(c);
-    }
-  }
-  return out;
 }
 
 unsigned U16At(const Bytes& b, std::size_t offset) { return b[offset] | b[offset + 1] << 8; }
@@ -92,27 +79,36 @@ TEST(PcxEncoding, TrailerIsTheMarkerAndThePalette) {
   EXPECT_EQ(Bytes(file.end() - 768, file.end()), palette);
 }
 
+// The shared decoder is strict: it also fails on a run that crosses the end
+// of a scanline.
 TEST(PcxEncoding, RandomImagesDecodeBackToTheirIndices) {
   std::mt19937 random(11);
+  const Bytes palette = TestPalette();
   for (int round = 0; round < 200; ++round) {
     const int width = 1 + random() % 150;
     const int height = 1 + random() % 5;
     Bytes indices(std::size_t(width) * height);
     // Few distinct values, so that long runs and escapes both occur.
     for (auto& v : indices) v = uint8_t(0xBE + random() % 4);
-    const Bytes data = DataSection(indices, width, height);
-    EXPECT_EQ(DecodeRle(data, indices.size()), indices) << width << "x" << height;
-    // Every scanline decodes on its own: no run crosses a line end.
-    std::size_t p = 0;
-    for (int y = 0; y < height; ++y) {
-      std::size_t lineBytes = 0;
-      while (lineBytes < std::size_t(width)) {
-        const uint8_t c = data.at(p++);
-        lineBytes += (c & 0xC0) == 0xC0 ? (p++, c & 0x3F) : 1;
-      }
-      ASSERT_EQ(lineBytes, std::size_t(width)) << "line " << y;
-    }
+    const test::DecodedPcx decoded =
+        test::DecodePcx(EncodePcxToMemory(indices.data(), width, height, palette.data()));
+    ASSERT_TRUE(decoded.ok) << width << "x" << height;
+    EXPECT_EQ(decoded.width, width);
+    EXPECT_EQ(decoded.height, height);
+    EXPECT_EQ(decoded.indices, indices) << width << "x" << height;
+    EXPECT_EQ(decoded.palette, palette);
   }
+}
+
+// What the tests' decoder must refuse for the test above to prove that
+// runs stop at every scanline: the same 2 x 2 image as one run of four.
+TEST(PcxEncoding, TheTestDecoderRefusesARunAcrossScanlines) {
+  Bytes file = EncodePcxToMemory(Bytes{9, 9, 9, 9}.data(), 2, 2, TestPalette().data());
+  ASSERT_TRUE(test::DecodePcx(file).ok);
+  const Bytes oneRun = {0xC4, 0x09};
+  file.erase(file.begin() + kPcxHeaderSize, file.end() - kPcxTrailerSize);
+  file.insert(file.begin() + kPcxHeaderSize, oneRun.begin(), oneRun.end());
+  EXPECT_FALSE(test::DecodePcx(file).ok);
 }
 
 TEST(PcxEncoding, ImagesWithoutPixelsOrTooLargeAreRefused) {

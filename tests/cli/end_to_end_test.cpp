@@ -17,7 +17,7 @@
 #include <gtest/gtest.h>
 
 #include "core/frame_driver.h"
-#include "host/demo/demo_scene.h"
+#include "demo/demo_scene.h"
 #include "tests/cli/test_files.h"
 
 namespace selvo {
@@ -85,28 +85,18 @@ Decoded DecodeWithPillow(const std::string& image) {
 
 // The test's own frame over the demo scene, to get the core's indices
 // without any of the command's code.
-class SceneFrame : public FrameAccess {
- public:
-  explicit SceneFrame(DemoScene scene, int frame) : scene_(std::move(scene)), frame_(frame) {}
-  uint16_t Width() const override { return uint16_t(scene_.width); }
-  uint16_t Height() const override { return uint16_t(scene_.height); }
-  const void* IdChannel(int selector) override {
-    return selector == kObjectSelector ? static_cast<const void*>(scene_.objectIds.data())
-                                       : static_cast<const void*>(scene_.materialIds.data());
-  }
-  bool FetchPixels(int x, int y, int count, Pixel64* out) override {
-    std::copy_n(scene_.pixels.data() + y * scene_.width + x, count, out);
-    return true;
-  }
-  void StorePixels(int, int, int, const Pixel64*) override {}
-  int FrameNumber() const override { return frame_; }
+FrameView SceneFrame(DemoScene& scene, int frame) {
+  FrameView view;
+  view.width = scene.width;
+  view.height = scene.height;
+  view.pixels = scene.pixels.data();
+  view.materialIds.bytes = scene.materialIds.data();
+  view.objectIds.words = scene.objectIds.data();
+  view.frameNumber = frame;
+  return view;
+}
 
- private:
-  DemoScene scene_;
-  int frame_;
-};
-
-class QuietProgress : public ProgressWindow {
+class QuietProgress : public RowProgress {
  public:
   void ReportProgress(int, int) override {}
   void QueryAbort(int32_t*) override {}
@@ -122,10 +112,11 @@ TEST(EndToEnd, DemoPcxAndPreviewHoldTheCoresIndices) {
   ScratchDir elsewhere;  // the core's own run writes its PCX here
   RendererConfig config = DemoConfig();
   SetOutputName(config, elsewhere.Path("core.pcx"));
-  SceneFrame frame(RenderDemoScene(kDemoWidth, kDemoHeight, kDemoFrame), kDemoFrame);
+  DemoScene scene = RenderDemoScene(kDemoWidth, kDemoHeight, kDemoFrame);
   QuietProgress progress;
   FrameBuffers buffers;
-  ASSERT_EQ(RenderFrame(config, &frame, progress, buffers).status, FrameStatus::kWritten);
+  ASSERT_EQ(RenderFrame(config, SceneFrame(scene, kDemoFrame), progress, buffers).status,
+            FrameStatus::kWritten);
 
   const std::vector<uint8_t> palette(config.palette, config.palette + 768);
   for (const char* file : {"demo0001.pcx", "preview.png"}) {

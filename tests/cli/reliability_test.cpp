@@ -18,7 +18,7 @@
 #include <filesystem>
 #include <string>
 
-#include "pcx/atomic_file.h"
+#include "files/atomic_file.h"
 #include "cli/image_loader.h"
 #include "cli/printable.h"
 #include "cli/stop_signals.h"
@@ -170,6 +170,21 @@ TEST(ErrorLines, ControlCharactersFromFilesAreEscaped) {
   EXPECT_EQ(LoadColorImage(path, ExrColorOptions{}, color),
             path + ": no colour channels (R, G, B) among \\x0DG, evil\\x0A\\x1B[31mR");
   EXPECT_EQ(Printable("a\tb\x7F\xC3\xA9"), "a\\x09b\\x7F\xC3\xA9");  // UTF-8 stays
+}
+
+// What is not text is escaped byte by byte: C1 controls even when encoded
+// in UTF-8 (U+009B is the one-byte CSI), overlong forms, surrogates, code
+// points past U+10FFFF, stray and cut-off sequences.
+TEST(ErrorLines, OnlyWellFormedPrintableUtf8StaysAsItIs) {
+  EXPECT_EQ(Printable("\xE2\x82\xAC \xF0\x9F\x8E\xA8 \xC2\xA0"),
+            "\xE2\x82\xAC \xF0\x9F\x8E\xA8 \xC2\xA0");  // euro, palette emoji, NBSP
+  EXPECT_EQ(Printable("\xC2\x9B"), "\\xC2\\x9B");
+  EXPECT_EQ(Printable("\xC0\xAF"), "\\xC0\\xAF");
+  EXPECT_EQ(Printable("\xED\xA0\x80"), "\\xED\\xA0\\x80");
+  EXPECT_EQ(Printable("\xF4\x90\x80\x80"), "\\xF4\\x90\\x80\\x80");
+  EXPECT_EQ(Printable("\xA9x"), "\\xA9x");
+  EXPECT_EQ(Printable("x\xE2\x82"), "x\\xE2\\x82");
+  EXPECT_EQ(Printable("C:\\frames\\"), "C:\\frames\\");  // paths keep their backslashes
 }
 
 // Renaming a finished file over /dev/full would replace the device itself

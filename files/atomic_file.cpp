@@ -1,4 +1,4 @@
-#include "pcx/atomic_file.h"
+#include "files/atomic_file.h"
 
 #include <atomic>
 #include <cerrno>
