@@ -1,14 +1,12 @@
 #include "tests/windows/dialogs/dialog_harness.h"
 
-#include <cstdio>
 #include <iomanip>
+#include <sstream>
 
 #include "host/host_window.h"
-#include "host/sdk/class_desc.h"
 
 namespace {
 
-int failures = 0;
 constexpr DWORD kAppearTimeoutMs = 20000;
 
 // File name box of the system file dialog: a combo box in the Explorer
@@ -24,10 +22,13 @@ struct ScriptJob {
 DWORD WINAPI ScriptThread(void* parameter) {
   auto& job = *static_cast<ScriptJob*>(parameter);
   HWND dialog = WaitForWindow(job.title, kAppearTimeoutMs);
-  if (dialog == nullptr) ReportFailure(__FILE__, __LINE__, std::string("no ") + job.title);
-  else WaitUntilSettled(dialog);
+  if (dialog == nullptr) {
+    ADD_FAILURE() << "no window titled \"" << job.title << "\" appeared";
+    return 0;
+  }
+  WaitUntilSettled(dialog);
   (*job.script)(dialog);
-  if (dialog != nullptr && IsWindow(dialog)) PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+  if (IsWindow(dialog)) PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
   return 0;
 }
 
@@ -43,45 +44,19 @@ int RunWithScript(const char* title, const std::function<void(HWND)>& script,
 
 }  // namespace
 
-void ReportFailure(const char* file, int line, const std::string& what) {
-  ++failures;
-  std::printf("%s:%d: %s\n", file, line, what.c_str());
-  std::fflush(stdout);
-}
-
-int FailureCount() { return failures; }
-
-std::string BesideThisProgram(const char* name) {
-  char path[MAX_PATH] = "";
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string directory(path);
-  directory.erase(directory.find_last_of("\\/") + 1);
-  return directory + name;
-}
-
 FilterSession::FilterSession() {
-  std::string error;
-  const std::string path = BesideThisProgram("Selvo.flt");
-  if (!module_.Load(path, error)) {
-    ReportFailure(__FILE__, __LINE__, path + ": " + error);
-    return;
-  }
-  ClassDesc* descriptor = module_.LibClassDesc(0);
-  if (descriptor != nullptr) filter_ = static_cast<ImageFilter*>(descriptor->Create(FALSE));
-  if (filter_ == nullptr) ReportFailure(__FILE__, __LINE__, "no filter object");
+  if (!loaded_.Load()) ADD_FAILURE() << "no filter from " << wintest::ModulePath();
 }
-
-FilterSession::~FilterSession() { delete filter_; }
 
 void FilterSession::Store(const selvo::RendererConfig& config) {
   std::vector<uint8_t> block(selvo::kConfigSize);
   selvo::SaveConfig(config, block.data());
-  CHECK(filter_->LoadConfig(block.data()));
+  EXPECT_TRUE(filter().LoadConfig(block.data()));
 }
 
 std::vector<uint8_t> FilterSession::Block() {
   std::vector<uint8_t> block(selvo::kConfigSize);
-  CHECK(filter_->SaveConfig(block.data()));
+  EXPECT_TRUE(filter().SaveConfig(block.data()));
   return block;
 }
 
@@ -94,14 +69,14 @@ selvo::RendererConfig FilterSession::Settings() {
 int FilterSession::RunSetup(const std::function<void(HWND)>& script) {
   return RunWithScript(kSetupTitle, script, [this] {
     HostWindow host;
-    return int(filter_->ShowSetupDialog(host.Handle()));
+    return int(filter().ShowSetupDialog(host.Handle()));
   });
 }
 
 int FilterSession::RunAbout(const std::function<void(HWND)>& script) {
   return RunWithScript(kAboutTitle, script, [this] {
     HostWindow host;
-    return filter_->ShowAboutBox(host.Handle());
+    return filter().ShowAboutBox(host.Handle());
   });
 }
 
@@ -156,6 +131,10 @@ int ClientBottom(HWND dialog) {
   return client.bottom;
 }
 
+DLGPROC DialogProcedure(HWND dialog) {
+  return reinterpret_cast<DLGPROC>(GetWindowLongPtrA(dialog, DWLP_DLGPROC));
+}
+
 static HWND FileNameBox(HWND chooser) {
   HWND box = GetDlgItem(chooser, kFileNameCombo);
   return box != nullptr ? box : GetDlgItem(chooser, kFileNameEdit);
@@ -183,11 +162,9 @@ std::string Hex(uint32_t rgb) {
   return text.str();
 }
 
-void CheckPixel(const WindowPixels& pixels, int x, int y, uint32_t expected, const char* text,
-                const char* file, int line) {
+::testing::AssertionResult PixelIs(const WindowPixels& pixels, int x, int y, uint32_t expected) {
   const uint32_t actual = pixels.At(x, y);
-  if (actual == expected) return;
-  ReportFailure(file, line, std::string("pixel (") + text + ") = (" + std::to_string(x) + ", " +
-                                std::to_string(y) + "): got " + Hex(actual) + ", expected " +
-                                Hex(expected));
+  if (actual == expected) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "pixel (" << x << ", " << y << ") is " << Hex(actual)
+                                       << ", expected " << Hex(expected);
 }

@@ -6,58 +6,37 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <functional>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "core/renderer_config.h"
-#include "host/loaded_module.h"
-#include "host/sdk/image_filter.h"
 #include "host/window_capture.h"
-
-// ---- Checks: a failed check is reported and counted, the case goes on. ----
-void ReportFailure(const char* file, int line, const std::string& what);
-int FailureCount();
-
-template <typename A, typename B>
-void CheckEqual(const A& actual, const B& expected, const char* text, const char* file,
-                int line) {
-  if (actual == expected) return;
-  std::ostringstream message;
-  message << text << ": got " << actual << ", expected " << expected;
-  ReportFailure(file, line, message.str());
-}
-
-#define CHECK(condition) \
-  ((condition) ? void() : ReportFailure(__FILE__, __LINE__, "failed: " #condition))
-#define CHECK_EQ(actual, expected) \
-  CheckEqual((actual), (expected), #actual " == " #expected, __FILE__, __LINE__)
-
-std::string BesideThisProgram(const char* name);
+#include "tests/windows/windows_test_support.h"
 
 // ---- The module, loaded as the host loads it, and one filter object. ----
 class FilterSession {
  public:
   FilterSession();  // loads Selvo.flt from beside this program
-  ~FilterSession();
-  bool ok() const { return filter_ != nullptr; }
-  ImageFilter& filter() { return *filter_; }
+  bool ok() const { return loaded_.filter != nullptr; }
+  ImageFilter& filter() { return *loaded_.filter; }
 
   void Store(const selvo::RendererConfig& config);  // as the host hands back a block
   selvo::RendererConfig Settings();                 // as the host saves the block
   std::vector<uint8_t> Block();
 
   // Runs the dialog modally here while `script` runs on a second thread
-  // with the dialog's window (null if it never appeared). A dialog the
-  // script left open is cancelled. Returns the dialog operation's result.
+  // with the dialog's window; a dialog that never appears is a failure, and
+  // the script is then not run. A dialog the script left open is cancelled.
+  // Returns the dialog operation's result.
   int RunSetup(const std::function<void(HWND dialog)>& script);
   int RunAbout(const std::function<void(HWND dialog)>& script);
 
  private:
-  LoadedModule module_;
-  ImageFilter* filter_ = nullptr;
+  wintest::LoadedFilter loaded_;
 };
 
 constexpr char kSetupTitle[] = "Selvo Palette Renderer Control";
@@ -83,6 +62,10 @@ void RightClickAt(HWND dialog, int x, int y);
 
 int ClientBottom(HWND dialog);
 
+// The dialog's own procedure, as the dialog manager calls it: what it
+// answers is the dialog manager's to act on, not the window's result.
+DLGPROC DialogProcedure(HWND dialog);
+
 // Sets the file name box of a system file dialog and confirms it; false
 // when no such box was found.
 bool ConfirmFileDialog(HWND chooser, const std::string& name);
@@ -94,6 +77,5 @@ constexpr uint32_t Rgb(int r, int g, int b) {
 }
 std::string Hex(uint32_t rgb);
 
-void CheckPixel(const WindowPixels& pixels, int x, int y, uint32_t expected, const char* text,
-                const char* file, int line);
-#define CHECK_PIXEL(pixels, x, y, rgb) CheckPixel(pixels, x, y, rgb, #x ", " #y, __FILE__, __LINE__)
+// The captured pixel at (x, y) has the colour `expected`.
+::testing::AssertionResult PixelIs(const WindowPixels& pixels, int x, int y, uint32_t expected);
