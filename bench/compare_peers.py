@@ -70,13 +70,14 @@ def find_tools(build):
     return tools
 
 
-def prepare_settings(selvo, work):
-    """Most similar colour over the whole palette for every ID."""
+def prepare_settings(selvo, work, *options):
+    """Most similar colour over the whole palette for every ID; `options`
+    are further `selvo config set` options."""
     settings = os.path.join(work, "settings.slv")
     run([selvo, "config", "init", settings, "--force"])
     ranges = [arg for i in range(16) for arg in ("--range", f"{i}=0-255")]
     run([selvo, "config", "set", settings, "--method", "similar",
-         "--output", "selvo.pcx", *ranges])
+         "--output", "selvo.pcx", *ranges, *options])
     return settings
 
 

@@ -12,6 +12,7 @@
 #include "cli/settings_file.h"
 #include "cli/settings_picture.h"
 #include "cli/settings_text.h"
+#include "cli/standard_streams.h"
 #include "host/demo/demo_scene.h"
 
 namespace selvo {
@@ -28,7 +29,7 @@ int Fail(const std::string& message, int status = kExitFailure) {
 bool IsHelp(const std::string& argument) { return argument == "--help" || argument == "-h"; }
 
 int ShowHelp() {
-  std::fputs(kConfigHelp, stdout);
+  WriteText(stdout, kConfigHelp);
   return 0;
 }
 
@@ -139,7 +140,7 @@ int Show(OptionReader& reader) {
     error = SaveSettingsPicture(picture, config);
     return error.empty() ? 0 : Fail(error);
   }
-  std::fputs((json ? FormatSettingsJson(config) : FormatSettingsText(config)).c_str(), stdout);
+  WriteText(stdout, json ? FormatSettingsJson(config) : FormatSettingsText(config));
   return 0;
 }
 

@@ -22,6 +22,7 @@
 #include <set>
 #include <stdexcept>
 
+#include "cli/image.h"
 #include "cli/printable.h"
 #include "core/renderer_config.h"
 
@@ -197,23 +198,6 @@ int BlockRows(const Imf::Header& header) {
   }
 }
 
-// A plane of up to this many bytes is set aside whole before its rows
-// arrive: memory that is set aside costs nothing until rows are stored in
-// it. Larger planes grow with the rows that really arrive, so that a damaged
-// header cannot set gigabytes aside.
-constexpr std::size_t kEagerPlaneBytes = std::size_t(1) << 29;
-
-// Appends a frame row of `width` blank values to `plane` and returns it.
-// Planes grow geometrically, and never past the whole frame.
-template <typename T>
-T* AppendRow(std::vector<T>& plane, int width, int height) {
-  const std::size_t whole = std::size_t(width) * height;
-  const std::size_t size = plane.size() + width;
-  if (size > plane.capacity()) plane.reserve(std::min(whole, std::max(size, 2 * plane.capacity())));
-  plane.resize(size);
-  return plane.data() + size - width;
-}
-
 // One stored row of a band: a pointer per channel to its first stored value.
 using StoredRow = std::vector<const float*>;
 
@@ -245,9 +229,7 @@ class PlaneSink : public FrameSink {
       : FrameSink(place, std::move(channels)), plane_(plane) {
     width = place.width;
     height = place.height;
-    plane_.clear();
-    const std::size_t whole = std::size_t(place.width) * std::size_t(place.height);
-    if (whole * sizeof(T) <= kEagerPlaneBytes) plane_.reserve(whole);
+    StartPlane(plane_, place.width, place.height);
   }
 
   void BlankRows(int count) override {

@@ -1,11 +1,14 @@
 #include "cli/frame_job.h"
 
 #include <new>
+#include <optional>
+#include <vector>
 
 #include "cli/image_frame.h"
 #include "cli/image_loader.h"
 #include "cli/png_io.h"
 #include "cli/printable.h"
+#include "cli/same_file.h"
 #include "host/demo/demo_scene.h"
 
 namespace selvo {
@@ -48,7 +51,7 @@ std::string DescribeFailure(const FrameResult& result, const RendererConfig& con
              "\" gives no PCX file name of at most 255 characters";
     }
     case FrameStatus::kWriteFailed:
-      return Printable(result.pcxPath) + ": cannot write PCX file";
+      return result.writeError;
     case FrameStatus::kNotRendered:
       return "out of memory for the frame's buffers";
     default:
@@ -56,9 +59,39 @@ std::string DescribeFailure(const FrameResult& result, const RendererConfig& con
   }
 }
 
+// The frame's files with what each is to the user.
+struct RoleAndPath {
+  const char* role;
+  std::string path;
+};
+
+// "" when no output of the frame is also one of its inputs or another of
+// its outputs; else one line naming both.
+std::string CheckDistinctFiles(const RendererConfig& config, const FrameSource& source,
+                               const FrameJob& job) {
+  std::vector<RoleAndPath> files;
+  if (!source.demo) files = {{"--color", job.colorPath}, {"--ids", job.idsPath}};
+  const std::size_t inputs = files.size();
+  const std::optional<std::string_view> name = OutputName(config);
+  if (name) files.push_back({"the PCX file", ComposeOutputName(*name, job.frameNumber)});
+  files.push_back({"--palettized", job.palettizedPath});
+  files.push_back({"--preview", job.previewPath});
+  for (std::size_t out = inputs; out < files.size(); ++out) {
+    if (files[out].path.empty()) continue;
+    for (std::size_t other = 0; other < out; ++other) {
+      if (files[other].path.empty() || !SameFile(files[out].path, files[other].path)) continue;
+      return Printable(files[out].path) + " (" + files[out].role + ") is the same file as " +
+             Printable(files[other].path) + " (" + files[other].role + "); nothing was written";
+    }
+  }
+  return "";
+}
+
 JobResult RenderJob(const RendererConfig& config, const FrameSource& source, const FrameJob& job,
                     ProgressWindow& progress, FrameBuffers& buffers) {
   JobResult result;
+  result.error = CheckDistinctFiles(config, source, job);
+  if (!result.error.empty()) return result;
   ColorImage color;
   FrameIds channel;
   result.error = LoadInputs(source, job, IdChannelSelector(config), color, channel);

@@ -17,7 +17,7 @@ const char kMainHelp[] =
     "  selvo --version         prints the version\n"
     "\n"
     "Exit status: 0 done, 1 a file could not be read or written, 2 bad usage,\n"
-    "130 stopped by Ctrl-C.\n";
+    "128 + N stopped by signal N (130 Ctrl-C, 143 SIGTERM, 129 SIGHUP).\n";
 
 const char kRenderHelp[] =
     "Usage: selvo render --color FILE --ids FILE [OPTIONS]\n"
@@ -54,7 +54,9 @@ const char kRenderHelp[] =
     "                      --palettized and --preview becomes the frame number,\n"
     "                      zero-padded to the run's length (img_####.png);\n"
     "                      without --frames, # is part of a file's name\n"
-    "  -j, --jobs N        render N frames at a time (default 1)\n"
+    "  -j, --jobs N        work on N threads: N frames at a time, the threads\n"
+    "                      left over share each frame's rows (default: one\n"
+    "                      per core; 1 does everything on one thread)\n"
     "\n"
     "Extra outputs:\n"
     "  --palettized FILE   the palettized frame as a 16-bit RGBA PNG (alpha kept)\n"
@@ -63,9 +65,10 @@ const char kRenderHelp[] =
     "  -q, --quiet         no progress bar, no list of written files\n"
     "  -h, --help          this help\n"
     "\n"
-    "A progress bar shows on a terminal. Ctrl-C stops the frames in progress\n"
-    "between rows; no file of theirs is written. Files are written under a\n"
-    "temporary name and renamed when complete.\n";
+    "A progress bar shows on a terminal. Ctrl-C, SIGTERM or SIGHUP stops the\n"
+    "frames in progress between rows; no file of theirs is written. Files are\n"
+    "written under a temporary name and renamed when complete. An output that\n"
+    "is one of the frame's inputs or another of its outputs is refused.\n";
 
 const char kConfigHelp[] =
     "Usage: selvo config init FILE [--demo] [--force]\n"

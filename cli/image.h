@@ -1,6 +1,8 @@
 // Decoded input images, in the forms the frame driver consumes.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -25,5 +27,31 @@ struct IdImage {
   int height = 0;
   std::vector<uint16_t> ids;
 };
+
+// A plane of up to this many bytes is set aside whole before its rows
+// arrive: memory that is set aside costs nothing until rows are stored in
+// it. Larger planes grow with the rows that really arrive, so that a damaged
+// header cannot set gigabytes aside.
+constexpr std::size_t kEagerPlaneBytes = std::size_t(1) << 29;
+
+// Sets `plane` aside for a frame of width x height values when that is small
+// enough to claim up front (see kEagerPlaneBytes), and empties it.
+template <typename T>
+void StartPlane(std::vector<T>& plane, int width, int height) {
+  plane.clear();
+  const std::size_t whole = std::size_t(width) * std::size_t(height);
+  if (whole * sizeof(T) <= kEagerPlaneBytes) plane.reserve(whole);
+}
+
+// Appends a frame row of `width` blank values to `plane` and returns it.
+// Planes grow geometrically, and never past the whole frame.
+template <typename T>
+T* AppendRow(std::vector<T>& plane, int width, int height) {
+  const std::size_t whole = std::size_t(width) * height;
+  const std::size_t size = plane.size() + width;
+  if (size > plane.capacity()) plane.reserve(std::min(whole, std::max(size, 2 * plane.capacity())));
+  plane.resize(size);
+  return plane.data() + size - width;
+}
 
 }  // namespace selvo

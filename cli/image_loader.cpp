@@ -6,15 +6,18 @@
 #include <new>
 
 #include "cli/png_io.h"
+#include "cli/same_file.h"
 
 namespace selvo {
 namespace {
 
-enum class ImageFormat { kPng, kExr, kUnknown, kUnreadable };
+enum class ImageFormat { kPng, kExr, kUnknown, kUnreadable, kFolder };
 
 // Tells the format by the first bytes and leaves the file open for the
 // EXR reader, which reads it from the same stream.
 ImageFormat SniffFormat(const std::string& path, std::ifstream& file) {
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error)) return ImageFormat::kFolder;
   file.open(path, std::ios::binary);
   if (!file) return ImageFormat::kUnreadable;
   unsigned char magic[8] = {};
@@ -37,17 +40,13 @@ std::string LoadByFormat(const std::string& path, Png png, Exr exr) {
       case ImageFormat::kPng: return png();
       case ImageFormat::kExr: return exr(file);
       case ImageFormat::kUnknown: return path + ": neither a PNG nor an OpenEXR file";
+      case ImageFormat::kFolder: return path + ": is a folder, not a PNG or OpenEXR file";
       case ImageFormat::kUnreadable: break;
     }
     return path + ": cannot open file";
   } catch (const std::bad_alloc&) {
     return path + ": out of memory";
   }
-}
-
-bool SameFile(const std::string& a, const std::string& b) {
-  std::error_code error;
-  return a == b || std::filesystem::equivalent(a, b, error);
 }
 
 }  // namespace

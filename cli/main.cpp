@@ -5,14 +5,18 @@
 
 #include "cli/config_command.h"
 #include "cli/help_text.h"
+#include "cli/printable.h"
 #include "cli/render_command.h"
+#include "cli/standard_streams.h"
+#include "cli/stop_signals.h"
 
 #ifndef SELVO_VERSION
 #define SELVO_VERSION "unknown"
 #endif
 
-int main(int argc, char** argv) {
-  const std::vector<std::string> args(argv + 1, argv + argc);
+namespace {
+
+int RunCommand(const std::vector<std::string>& args) {
   if (args.empty()) {
     std::fputs(selvo::kMainHelp, stderr);
     return 2;
@@ -22,13 +26,22 @@ int main(int argc, char** argv) {
   if (command == "render") return selvo::RunRenderCommand(rest);
   if (command == "config") return selvo::RunConfigCommand(rest);
   if (command == "--help" || command == "-h" || command == "help") {
-    std::fputs(selvo::kMainHelp, stdout);
+    selvo::WriteText(stdout, selvo::kMainHelp);
     return 0;
   }
   if (command == "--version") {
-    std::printf("selvo %s\n", SELVO_VERSION);
+    selvo::WriteLine(stdout, "selvo " SELVO_VERSION);
     return 0;
   }
-  std::fprintf(stderr, "selvo: unknown command %s\nTry 'selvo --help'.\n", command.c_str());
+  std::fprintf(stderr, "selvo: unknown command %s\nTry 'selvo --help'.\n",
+               selvo::Printable(command).c_str());
   return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  selvo::CatchStopSignals();
+  const int status = RunCommand(std::vector<std::string>(argv + 1, argv + argc));
+  return selvo::FinishStandardStreams(status);
 }

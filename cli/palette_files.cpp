@@ -352,8 +352,7 @@ std::string ReadPaletteFile(const std::string& path, std::vector<PaletteColor>& 
 std::string WritePaletteFile(const std::string& path, const uint8_t palette[768]) {
   switch (FormatByExtension(path)) {
     case Format::kPcx:
-      return WritePcx(path, EntryImage().data(), 16, 16, palette) ? ""
-                                                                  : path + ": cannot write PCX file";
+      return WritePcx(path, EntryImage().data(), 16, 16, palette);
     case Format::kPng: return WritePngIndexed(path, EntryImage().data(), 16, 16, palette);
     case Format::kGimp:
       return WriteBytes(path, GimpText(std::filesystem::path(path).stem().string(), palette));

@@ -2,8 +2,10 @@
 
 #include <png.h>
 
+#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -12,31 +14,147 @@
 namespace selvo {
 namespace {
 
-// libpng reports errors through a callback that must not return; it leaves
-// the message here and jumps back to the setjmp of the running call.
-struct PngError {
+// One libpng run's file and what went wrong in it. libpng reports errors
+// through callbacks that must not return: they leave the reason here and
+// jump back to the setjmp of the running call.
+struct PngIo {
+  std::FILE* file = nullptr;
+  uint64_t bytesRead = 0;
+  bool ended = false;   // the file ended before the image did
+  int systemError = 0;  // errno of a failed read or write
   char message[200] = "";
 };
 
 [[noreturn]] void OnPngError(png_structp png, png_const_charp text) {
-  auto* error = static_cast<PngError*>(png_get_error_ptr(png));
-  std::snprintf(error->message, sizeof error->message, "%s", text);
+  auto* io = static_cast<PngIo*>(png_get_error_ptr(png));
+  std::snprintf(io->message, sizeof io->message, "%s", text);
   png_longjmp(png, 1);
 }
 
 void OnPngWarning(png_structp, png_const_charp) {}
 
+void ReadData(png_structp png, png_bytep data, png_size_t length) {
+  auto* io = static_cast<PngIo*>(png_get_io_ptr(png));
+  const std::size_t got = std::fread(data, 1, length, io->file);
+  io->bytesRead += got;
+  if (got == length) return;
+  if (std::ferror(io->file)) io->systemError = errno;
+  else io->ended = true;
+  png_error(png, "read failed");
+}
+
+void WriteData(png_structp png, png_bytep data, png_size_t length) {
+  auto* io = static_cast<PngIo*>(png_get_io_ptr(png));
+  if (std::fwrite(data, 1, length, io->file) == length) return;
+  io->systemError = errno;
+  png_error(png, "write failed");
+}
+
+void FlushNothing(png_structp) {}  // the file writer flushes when it closes
+
+// Why reading failed, in the reader's terms rather than libpng's.
+std::string ReadProblem(const PngIo& io) {
+  if (io.ended)
+    return "truncated PNG file (it ends after " + std::to_string(io.bytesRead) + " bytes)";
+  if (io.systemError != 0) return std::string("cannot read file: ") + std::strerror(io.systemError);
+  return std::string("not a readable PNG file (") + io.message + ")";
+}
+
+// A read struct and its info, destroyed however the reading ends.
+struct PngReader {
+  explicit PngReader(PngIo& io) {
+    png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &io, OnPngError, OnPngWarning);
+    info = png ? png_create_info_struct(png) : nullptr;
+    if (info != nullptr) png_set_read_fn(png, &io, ReadData);
+  }
+  ~PngReader() { png_destroy_read_struct(&png, &info, nullptr); }
+  PngReader(const PngReader&) = delete;
+  PngReader& operator=(const PngReader&) = delete;
+  png_structp png = nullptr;
+  png_infop info = nullptr;
+};
+
 enum class PngUse { kColor, kIds };
 
-// What a decode produced. It lives in the caller's frame so that nothing
-// between setjmp and a longjmp owns memory.
-struct DecodedPng {
+// Decoded samples as the rows deliver them: whole bytes per sample, 16-bit
+// samples big-endian.
+struct SampleLayout {
   int width = 0;
   int height = 0;
   int channels = 0;
   int bytesPerSample = 0;
-  std::vector<uint8_t> samples;  // rows packed; 16-bit samples big-endian
-  std::vector<png_bytep> rows;
+  std::size_t PixelBytes() const { return std::size_t(channels) * bytesPerSample; }
+  std::size_t RowBytes() const { return PixelBytes() * std::size_t(width); }
+};
+
+// Sample i of a decoded row as stored.
+uint16_t Sample(const uint8_t* row, int bytesPerSample, std::size_t i) {
+  if (bytesPerSample == 1) return row[i];
+  return uint16_t(row[2 * i] << 8 | row[2 * i + 1]);
+}
+
+// Receives a decoded image row by row from the top. The image it builds
+// grows with the rows, so a file whose data ends early never claims the
+// memory its header promised.
+class RowSink {
+ public:
+  virtual ~RowSink() = default;
+  virtual void Start(const SampleLayout& layout) = 0;
+  virtual void Row(const uint8_t* samples) = 0;
+};
+
+// Sample levels as 16 bits: 8-bit v becomes v * 257, so 255 is 65535.
+class ColorRows : public RowSink {
+ public:
+  explicit ColorRows(ColorImage& image) : image_(image) {}
+  void Start(const SampleLayout& layout) override {
+    layout_ = layout;
+    image_.width = layout.width;
+    image_.height = layout.height;
+    StartPlane(image_.pixels, layout.width, layout.height);
+  }
+  void Row(const uint8_t* samples) override {
+    Pixel64* out = AppendRow(image_.pixels, image_.width, image_.height);
+    const int channels = layout_.channels;
+    const bool grey = channels <= 2;
+    const bool alpha = channels == 2 || channels == 4;
+    for (int x = 0; x < image_.width; ++x) {
+      const std::size_t s = std::size_t(x) * channels;
+      Pixel64& pixel = out[x];
+      pixel.r = Level(samples, s);
+      pixel.g = grey ? pixel.r : Level(samples, s + 1);
+      pixel.b = grey ? pixel.r : Level(samples, s + 2);
+      pixel.a = alpha ? Level(samples, s + channels - 1) : 65535;
+    }
+  }
+
+ private:
+  uint16_t Level(const uint8_t* row, std::size_t i) const {
+    const uint16_t v = Sample(row, layout_.bytesPerSample, i);
+    return layout_.bytesPerSample == 1 ? uint16_t(v * 257) : v;
+  }
+  ColorImage& image_;
+  SampleLayout layout_;
+};
+
+// The greyscale samples themselves are the IDs.
+class IdRows : public RowSink {
+ public:
+  explicit IdRows(IdImage& image) : image_(image) {}
+  void Start(const SampleLayout& layout) override {
+    bytesPerSample_ = layout.bytesPerSample;
+    image_.width = layout.width;
+    image_.height = layout.height;
+    StartPlane(image_.ids, layout.width, layout.height);
+  }
+  void Row(const uint8_t* samples) override {
+    uint16_t* out = AppendRow(image_.ids, image_.width, image_.height);
+    for (int x = 0; x < image_.width; ++x) out[x] = Sample(samples, bytesPerSample_, x);
+  }
+
+ private:
+  IdImage& image_;
+  int bytesPerSample_ = 1;
 };
 
 // Sets up the transforms for `use`; returns the problem or null. (No
@@ -60,90 +178,120 @@ const char* ChooseTransforms(png_structp png, png_infop info, PngUse use) {
 // zlib's largest expansion: one 258-byte match coded in two bits.
 constexpr uint64_t kMaxDeflateRatio = 1032;
 
-std::string DecodePng(std::FILE* file, uint64_t fileSize, PngUse use, DecodedPng& out) {
-  PngError error;
-  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &error,
-                                           OnPngError, OnPngWarning);
-  png_infop info = png ? png_create_info_struct(png) : nullptr;
-  if (info == nullptr) {
-    png_destroy_read_struct(&png, nullptr, nullptr);
-    return "out of memory";
+// Memory the rows are read into; it lives in the caller's frame so that
+// nothing between setjmp and a longjmp owns memory.
+struct RowBuffers {
+  std::vector<uint8_t> row;
+  std::vector<uint8_t> passes[7];  // an interlaced image's reduced images
+};
+
+// Adam7 stores seven reduced images one after the other. Each is kept as
+// its rows arrive (so a file that ends early has claimed only what it
+// held); once all are read, the frame's rows are put together from them.
+void ReadInterlacedRows(png_structp png, const SampleLayout& layout, RowBuffers& buffers,
+                        RowSink& sink) {
+  const std::size_t pixelBytes = layout.PixelBytes();
+  for (int pass = 0; pass < 7; ++pass) {
+    const int columns = int(PNG_PASS_COLS(layout.width, pass));
+    const int rows = int(PNG_PASS_ROWS(layout.height, pass));
+    if (columns == 0 || rows == 0) continue;  // libpng skips empty passes
+    // libpng fills a whole frame row's bytes even for a reduced row.
+    const int rowBytes = int(columns * pixelBytes);
+    for (int r = 0; r < rows; ++r) {
+      png_read_row(png, buffers.row.data(), nullptr);
+      std::memcpy(AppendRow(buffers.passes[pass], rowBytes, rows), buffers.row.data(), rowBytes);
+    }
   }
-  if (setjmp(png_jmpbuf(png))) {
-    png_destroy_read_struct(&png, &info, nullptr);
-    return std::string("not a readable PNG file (") + error.message + ")";
+  uint8_t* row = buffers.row.data();
+  for (int y = 0; y < layout.height; ++y) {
+    for (int pass = 0; pass < 7; ++pass) {
+      const png_uint_32 columns = PNG_PASS_COLS(layout.width, pass);
+      if (columns == 0 || !PNG_ROW_IN_INTERLACE_PASS(y, pass)) continue;
+      const uint8_t* stored = buffers.passes[pass].data() +
+                              ((y - PNG_PASS_START_ROW(pass)) >> PNG_PASS_ROW_SHIFT(pass)) *
+                                  columns * pixelBytes;
+      for (png_uint_32 i = 0; i < columns; ++i) {
+        const png_uint_32 x = PNG_PASS_START_COL(pass) + (i << PNG_PASS_COL_SHIFT(pass));
+        std::memcpy(row + x * pixelBytes, stored + i * pixelBytes, pixelBytes);
+      }
+    }
+    sink.Row(row);
   }
-  png_init_io(png, file);
+}
+
+// Reads every row into `sink`. Nothing here owns memory: libpng's errors
+// jump out of it.
+void ReadRows(png_structp png, png_infop info, const SampleLayout& layout, RowBuffers& buffers,
+              RowSink& sink) {
+  sink.Start(layout);
+  if (png_get_interlace_type(png, info) == PNG_INTERLACE_ADAM7) {
+    ReadInterlacedRows(png, layout, buffers, sink);
+  } else {
+    for (int y = 0; y < layout.height; ++y) {
+      png_read_row(png, buffers.row.data(), nullptr);
+      sink.Row(buffers.row.data());
+    }
+  }
+  png_read_end(png, nullptr);
+}
+
+std::string DecodePng(PngIo& io, uint64_t fileSize, PngUse use, RowBuffers& buffers,
+                      RowSink& sink) {
+  PngReader reader(io);
+  png_structp png = reader.png;
+  png_infop info = reader.info;
+  if (info == nullptr) return "out of memory";
+  if (setjmp(png_jmpbuf(png))) return ReadProblem(io);
   // Our own size limit applies, with its own message, before any pixels.
   png_set_user_limits(png, 0x7fffffff, 0x7fffffff);
   png_read_info(png, info);
   const png_uint_32 width = png_get_image_width(png, info);
   const png_uint_32 height = png_get_image_height(png, info);
-  if (width > png_uint_32(kMaxImageSide) || height > png_uint_32(kMaxImageSide)) {
-    png_destroy_read_struct(&png, &info, nullptr);
+  if (width > png_uint_32(kMaxImageSide) || height > png_uint_32(kMaxImageSide))
     return std::to_string(width) + " x " + std::to_string(height) +
            " pixels is larger than 65535 in width or height";
-  }
   // A few hundred bytes of header can promise 65535 x 65535 pixels. Rows
   // that even the densest compressed data could not fill are refused before
-  // any memory is set aside for them.
+  // any are read.
   const uint64_t promisedBytes = (uint64_t(png_get_rowbytes(png, info)) + 1) * height;
-  if (promisedBytes / kMaxDeflateRatio > fileSize) {
-    png_destroy_read_struct(&png, &info, nullptr);
+  if (promisedBytes / kMaxDeflateRatio > fileSize)
     return "not a readable PNG file (" + std::to_string(width) + " x " + std::to_string(height) +
            " pixels cannot fit in its " + std::to_string(fileSize) + " bytes)";
-  }
-  if (const char* problem = ChooseTransforms(png, info, use)) {
-    png_destroy_read_struct(&png, &info, nullptr);
-    return problem;
-  }
-  png_set_interlace_handling(png);  // Adam7 files arrive as whole rows
+  if (const char* problem = ChooseTransforms(png, info, use)) return problem;
   png_read_update_info(png, info);
-  out.width = int(width);
-  out.height = int(height);
-  out.channels = png_get_channels(png, info);
-  out.bytesPerSample = png_get_bit_depth(png, info) == 16 ? 2 : 1;
-  const std::size_t rowBytes = png_get_rowbytes(png, info);
-  try {
-    out.samples.resize(rowBytes * height);
-    out.rows.resize(height);
-  } catch (const std::bad_alloc&) {
-    png_destroy_read_struct(&png, &info, nullptr);
-    return "out of memory for " + std::to_string(width) + " x " + std::to_string(height) + " pixels";
-  }
-  for (png_uint_32 y = 0; y < height; ++y) out.rows[y] = out.samples.data() + y * rowBytes;
-  png_read_image(png, out.rows.data());
-  png_read_end(png, nullptr);
-  png_destroy_read_struct(&png, &info, nullptr);
+  SampleLayout layout;
+  layout.width = int(width);
+  layout.height = int(height);
+  layout.channels = png_get_channels(png, info);
+  layout.bytesPerSample = png_get_bit_depth(png, info) == 16 ? 2 : 1;
+  buffers.row.resize(layout.RowBytes());
+  ReadRows(png, info, layout, buffers, sink);
   return "";
 }
 
-std::string DecodePngFile(const std::string& path, PngUse use, DecodedPng& out) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return path + ": cannot open file";
-  const long size = std::fseek(file, 0, SEEK_END) == 0 ? std::ftell(file) : -1;
-  std::rewind(file);
-  std::string problem = size < 0 ? "cannot read file" : DecodePng(file, uint64_t(size), use, out);
-  std::fclose(file);
+std::string DecodePngFile(const std::string& path, PngUse use, RowSink& sink) {
+  PngIo io;
+  io.file = std::fopen(path.c_str(), "rb");
+  if (io.file == nullptr) return path + ": cannot open file";
+  const long size = std::fseek(io.file, 0, SEEK_END) == 0 ? std::ftell(io.file) : -1;
+  std::rewind(io.file);
+  std::string problem;
+  try {
+    RowBuffers buffers;
+    problem = size < 0 ? "cannot read file" : DecodePng(io, uint64_t(size), use, buffers, sink);
+  } catch (const std::bad_alloc&) {
+    problem = "out of memory";
+  }
+  std::fclose(io.file);
   return problem.empty() ? "" : path + ": " + problem;
-}
-
-// Sample i of the decoded data as stored.
-uint16_t Sample(const DecodedPng& png, std::size_t i) {
-  if (png.bytesPerSample == 1) return png.samples[i];
-  return uint16_t(png.samples[2 * i] << 8 | png.samples[2 * i + 1]);
-}
-
-// Sample i as a 16-bit level: 8-bit v becomes v * 257, so 255 is 65535.
-uint16_t Level(const DecodedPng& png, std::size_t i) {
-  return uint16_t(png.bytesPerSample == 1 ? Sample(png, i) * 257 : Sample(png, i));
 }
 
 // Writes one image whose rows the caller lays out; `describe` sets the header.
 template <typename Describe>
 std::string EncodePng(std::FILE* file, const std::vector<png_bytep>& rows, Describe describe) {
-  PngError error;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &error,
+  PngIo io;
+  io.file = file;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &io,
                                             OnPngError, OnPngWarning);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
   if (info == nullptr) {
@@ -152,9 +300,10 @@ std::string EncodePng(std::FILE* file, const std::vector<png_bytep>& rows, Descr
   }
   if (setjmp(png_jmpbuf(png))) {
     png_destroy_write_struct(&png, &info);
-    return std::string("cannot encode PNG (") + error.message + ")";
+    if (io.systemError != 0) return std::string("cannot write file: ") + std::strerror(io.systemError);
+    return std::string("cannot encode PNG (") + io.message + ")";
   }
-  png_init_io(png, file);
+  png_set_write_fn(png, &io, WriteData, FlushNothing);
   describe(png, info);
   png_write_info(png, info);
   png_write_image(png, const_cast<png_bytepp>(rows.data()));
@@ -173,34 +322,13 @@ std::vector<png_bytep> RowPointers(std::vector<uint8_t>& bytes, int height) {
 }  // namespace
 
 std::string ReadPngColor(const std::string& path, ColorImage& image) {
-  DecodedPng png;
-  std::string error = DecodePngFile(path, PngUse::kColor, png);
-  if (!error.empty()) return error;
-  image.width = png.width;
-  image.height = png.height;
-  image.pixels.assign(std::size_t(png.width) * png.height, Pixel64{});
-  const bool grey = png.channels <= 2;
-  const bool alpha = png.channels == 2 || png.channels == 4;
-  for (std::size_t p = 0; p < image.pixels.size(); ++p) {
-    const std::size_t s = p * png.channels;
-    Pixel64& pixel = image.pixels[p];
-    pixel.r = Level(png, s);
-    pixel.g = grey ? pixel.r : Level(png, s + 1);
-    pixel.b = grey ? pixel.r : Level(png, s + 2);
-    pixel.a = alpha ? Level(png, s + png.channels - 1) : 65535;
-  }
-  return "";
+  ColorRows rows(image);
+  return DecodePngFile(path, PngUse::kColor, rows);
 }
 
 std::string ReadPngIds(const std::string& path, IdImage& image) {
-  DecodedPng png;
-  std::string error = DecodePngFile(path, PngUse::kIds, png);
-  if (!error.empty()) return error;
-  image.width = png.width;
-  image.height = png.height;
-  image.ids.resize(std::size_t(png.width) * png.height);
-  for (std::size_t p = 0; p < image.ids.size(); ++p) image.ids[p] = Sample(png, p);
-  return "";
+  IdRows rows(image);
+  return DecodePngFile(path, PngUse::kIds, rows);
 }
 
 std::string WritePngRgba16(const std::string& path, const ColorImage& image) {
@@ -239,36 +367,33 @@ std::string WritePngIndexed(const std::string& path, const uint8_t* indices,
 }
 
 std::string ReadPngPalette(const std::string& path, PngPaletteInfo& info) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return path + ": cannot open file";
-  PngError error;
-  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &error,
-                                           OnPngError, OnPngWarning);
-  png_infop pngInfo = png ? png_create_info_struct(png) : nullptr;
-  if (pngInfo == nullptr) {
-    png_destroy_read_struct(&png, nullptr, nullptr);
-    std::fclose(file);
-    return path + ": out of memory";
+  PngIo io;
+  io.file = std::fopen(path.c_str(), "rb");
+  if (io.file == nullptr) return path + ": cannot open file";
+  std::string problem;
+  {
+    PngReader reader(io);
+    png_structp png = reader.png;
+    png_infop pngInfo = reader.info;
+    if (pngInfo == nullptr) {
+      problem = "out of memory";
+    } else if (setjmp(png_jmpbuf(png))) {
+      problem = ReadProblem(io);
+    } else {
+      png_read_info(png, pngInfo);
+      info.width = int(png_get_image_width(png, pngInfo));
+      info.height = int(png_get_image_height(png, pngInfo));
+      info.indexed = png_get_color_type(png, pngInfo) == PNG_COLOR_TYPE_PALETTE;
+      png_colorp entries = nullptr;
+      int count = 0;
+      if (info.indexed) png_get_PLTE(png, pngInfo, &entries, &count);
+      info.entries.clear();
+      for (int i = 0; i < count; ++i)
+        info.entries.insert(info.entries.end(), {entries[i].red, entries[i].green, entries[i].blue});
+    }
   }
-  if (setjmp(png_jmpbuf(png))) {
-    png_destroy_read_struct(&png, &pngInfo, nullptr);
-    std::fclose(file);
-    return path + ": not a readable PNG file (" + error.message + ")";
-  }
-  png_init_io(png, file);
-  png_read_info(png, pngInfo);
-  info.width = int(png_get_image_width(png, pngInfo));
-  info.height = int(png_get_image_height(png, pngInfo));
-  info.indexed = png_get_color_type(png, pngInfo) == PNG_COLOR_TYPE_PALETTE;
-  png_colorp entries = nullptr;
-  int count = 0;
-  if (info.indexed) png_get_PLTE(png, pngInfo, &entries, &count);
-  info.entries.clear();
-  for (int i = 0; i < count; ++i)
-    info.entries.insert(info.entries.end(), {entries[i].red, entries[i].green, entries[i].blue});
-  png_destroy_read_struct(&png, &pngInfo, nullptr);
-  std::fclose(file);
-  return "";
+  std::fclose(io.file);
+  return problem.empty() ? "" : path + ": " + problem;
 }
 
 }  // namespace selvo

@@ -1,7 +1,8 @@
 #include "cli/progress_bar.h"
 
-#include <csignal>
 #include <cstdio>
+
+#include "cli/standard_streams.h"
 
 namespace selvo {
 
@@ -33,12 +34,12 @@ void ProgressDisplay::FinishFrame(int worker) {
   DrawLocked();
 }
 
-void ProgressDisplay::PrintLine(std::FILE* stream, const std::string& line) {
+bool ProgressDisplay::PrintLine(std::FILE* stream, const std::string& line) {
   std::lock_guard<std::mutex> lock(mutex_);
   EraseLocked();
-  std::fprintf(stream, "%s\n", line.c_str());
-  std::fflush(stream);
+  const bool written = WriteLine(stream, line);
   DrawLocked();
+  return written;
 }
 
 void ProgressDisplay::Close() {
@@ -71,25 +72,7 @@ void TerminalProgress::ReportProgress(int row, int lastRow) {
 }
 
 void TerminalProgress::QueryAbort(int32_t* abortFlag) {
-  if (interrupted_.load()) *abortFlag = 1;
-}
-
-std::atomic<bool>& InterruptFlag() {
-  static std::atomic<bool> interrupted{false};
-  return interrupted;
-}
-
-namespace {
-// A second Ctrl-C is left to the system, for a user who will not wait.
-void OnInterrupt(int) {
-  InterruptFlag().store(true);
-  std::signal(SIGINT, SIG_DFL);
-}
-}  // namespace
-
-void CatchInterrupts() {
-  InterruptFlag();  // constructed before any signal can arrive
-  std::signal(SIGINT, OnInterrupt);
+  if (stopSignal_.load() != 0) *abortFlag = 1;
 }
 
 }  // namespace selvo

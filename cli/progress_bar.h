@@ -1,6 +1,6 @@
 // The terminal's stand-in for the host's progress window: the frame driver's
 // per-row progress messages move a bar, and its abort queries are answered
-// from Ctrl-C.
+// from the stop signals.
 #pragma once
 
 #include <atomic>
@@ -27,8 +27,9 @@ class ProgressDisplay {
   // How far the worker's current frame has come (0..1).
   void SetFrameProgress(int worker, double fraction);
   void FinishFrame(int worker);
-  // Prints a whole line on `stream` without tearing the bar.
-  void PrintLine(std::FILE* stream, const std::string& line);
+  // Prints a whole line on `stream` without tearing the bar; false when the
+  // stream could not take it.
+  bool PrintLine(std::FILE* stream, const std::string& line);
   // Ends the bar's line so the shell prompt starts on a fresh one.
   void Close();
 
@@ -48,22 +49,17 @@ class ProgressDisplay {
 // A worker's progress window for the frame driver.
 class TerminalProgress : public ProgressWindow {
  public:
-  TerminalProgress(ProgressDisplay& display, int worker, const std::atomic<bool>& interrupted)
-      : display_(display), worker_(worker), interrupted_(interrupted) {}
+  TerminalProgress(ProgressDisplay& display, int worker, const std::atomic<int>& stopSignal)
+      : display_(display), worker_(worker), stopSignal_(stopSignal) {}
 
   void ReportProgress(int row, int lastRow) override;
-  // Ctrl-C answers the abort query: the frame stops before the next row.
+  // A stop signal answers the abort query: the frame stops before the next row.
   void QueryAbort(int32_t* abortFlag) override;
 
  private:
   ProgressDisplay& display_;
   int worker_;
-  const std::atomic<bool>& interrupted_;
+  const std::atomic<int>& stopSignal_;
 };
-
-// Ctrl-C sets the flag instead of killing the process, so frames in flight
-// stop between rows and leave no files.
-std::atomic<bool>& InterruptFlag();
-void CatchInterrupts();
 
 }  // namespace selvo

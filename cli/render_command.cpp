@@ -13,7 +13,10 @@
 #include "cli/progress_bar.h"
 #include "cli/render_options.h"
 #include "cli/settings_file.h"
+#include "cli/thread_plan.h"
 #include "cli/settings_text.h"
+#include "cli/standard_streams.h"
+#include "cli/stop_signals.h"
 #include "host/demo/demo_scene.h"
 
 #ifdef _WIN32
@@ -29,7 +32,6 @@ namespace {
 
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
-constexpr int kExitInterrupted = 130;
 
 // The settings a run renders with: the file's, the demo's or the defaults,
 // then the output name given on the command line.
@@ -90,7 +92,7 @@ std::string CheckLiteralHashInputs(const RenderOptions& options, int frame) {
 }
 
 // Workers take frames in order from a shared counter until the range is
-// done, a frame fails or Ctrl-C arrives.
+// done, a frame fails or a stop signal arrives.
 class SequenceRun {
  public:
   SequenceRun(const RendererConfig& config, const RenderOptions& options, FrameRange range,
@@ -100,33 +102,34 @@ class SequenceRun {
 
   void Work(int worker) {
     FrameBuffers buffers;  // reused across this worker's frames
-    TerminalProgress progress(display_, worker, InterruptFlag());
+    TerminalProgress progress(display_, worker, StopSignal());
     for (;;) {
       const long long i = next_++;
       if (i >= range_.Count() || failed_) return;
-      if (InterruptFlag()) {
-        interrupted_ = true;
-        return;
-      }
+      if (StopSignal() != 0) return;
       const FrameJob job = MakeJob(options_, int(range_.first + i));
       const JobResult result = RunFrameJob(config_, source_, job, progress, buffers);
-      if (result.outcome == JobOutcome::kWritten) {
-        display_.FinishFrame(worker);
-        if (!options_.quiet) display_.PrintLine(stdout, "wrote " + result.pcxPath);
-      } else if (result.outcome == JobOutcome::kInterrupted) {
-        interrupted_ = true;
+      if (result.outcome == JobOutcome::kInterrupted) return;
+      if (result.outcome == JobOutcome::kFailed) {
+        Fail(result.error);
         return;
-      } else {
-        failed_ = true;
-        display_.PrintLine(stderr, "selvo: " + result.error);
       }
+      display_.FinishFrame(worker);
+      // A closed or full stdout stops the run; main reports it.
+      if (!options_.quiet && !display_.PrintLine(stdout, "wrote " + Printable(result.pcxPath)))
+        failed_ = true;
     }
   }
 
   bool failed() const { return failed_; }
-  bool interrupted() const { return interrupted_; }
 
  private:
+  // Only the first failure is reported: with several workers, a full disk
+  // fails every frame in flight, and one line says it.
+  void Fail(const std::string& error) {
+    if (!failed_.exchange(true)) display_.PrintLine(stderr, "selvo: " + Printable(error));
+  }
+
   const RendererConfig& config_;
   const RenderOptions& options_;
   const FrameSource source_;
@@ -134,7 +137,6 @@ class SequenceRun {
   ProgressDisplay& display_;
   std::atomic<long long> next_{0};
   std::atomic<bool> failed_{false};
-  std::atomic<bool> interrupted_{false};
 };
 
 FrameRange ChooseFrames(const RenderOptions& options) {
@@ -153,7 +155,7 @@ int RunRenderCommand(const std::vector<std::string>& args) {
     return kExitUsage;
   }
   if (options.help) {
-    std::fputs(kRenderHelp, stdout);
+    WriteText(stdout, kRenderHelp);
     return 0;
   }
   RendererConfig config;
@@ -171,13 +173,12 @@ int RunRenderCommand(const std::vector<std::string>& args) {
   }
   const std::string warning = FolderDotWarning(config, range.first);
   if (!warning.empty()) std::fprintf(stderr, "selvo: %s\n", warning.c_str());
-  const int workers = int(std::min<long long>(options.jobs, range.Count()));
-  // Frames on every core already keep the cores busy; fewer frames leave
-  // cores for OpenEXR to decompress blocks on.
-  const int cores = int(std::max(1u, std::thread::hardware_concurrency()));
-  SetExrDecodeThreads(workers >= cores ? 0 : cores);
+  const ThreadPlan plan = PlanThreads(options.jobs, range.Count(),
+                                      int(std::thread::hardware_concurrency()));
+  const int workers = plan.frameWorkers;
+  SetExrDecodeThreads(plan.exrThreads);
   ProgressDisplay display(stderr, !options.quiet && selvo_isatty(stderr), range.Count(), workers);
-  CatchInterrupts();
+  StopBetweenRows();
   SequenceRun run(config, options, range, display);
   if (workers == 1) {
     run.Work(0);
@@ -188,9 +189,9 @@ int RunRenderCommand(const std::vector<std::string>& args) {
   }
   display.Close();
 
-  if (run.interrupted()) {
-    std::fputs("selvo: interrupted; frames in progress were not written\n", stderr);
-    return kExitInterrupted;
+  if (const int signal = StopSignal()) {
+    std::fprintf(stderr, "selvo: %s\n", StoppedMessage(signal));
+    return StoppedStatus(signal);
   }
   return run.failed() ? kExitFailure : 0;
 }

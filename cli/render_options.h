@@ -22,7 +22,7 @@ struct RenderOptions {
   std::string preview;
   std::optional<int> frame;
   std::optional<FrameRange> frames;
-  int jobs = 1;
+  int jobs = 0;  // 0: one per core
   bool linear = false;
   std::string colorLayer;
   std::string idChannel;

@@ -73,9 +73,8 @@ FrameResult RenderFrame(const RendererConfig& config, FrameAccess* frame,
     result.status = FrameStatus::kBadName;
     return result;
   }
-  const bool written = write(result.pcxPath, buffers.indices.data(), width,
-                             height, config.palette);
-  result.status = written ? FrameStatus::kWritten : FrameStatus::kWriteFailed;
+  result.writeError = write(result.pcxPath, buffers.indices.data(), width, height, config.palette);
+  result.status = result.writeError.empty() ? FrameStatus::kWritten : FrameStatus::kWriteFailed;
   return result;
 }
 

@@ -59,6 +59,7 @@ struct FrameResult {
   FrameStatus status = FrameStatus::kNoSource;
   int rowsDone = 0;      // rows palettized in the frame
   std::string pcxPath;   // the composed name, when one was composed
+  std::string writeError;  // kWriteFailed: the writer's line naming the file and why
 };
 
 // One palette index per pixel, row-major from the first delivered row.
@@ -74,7 +75,7 @@ struct FrameBuffers {
 };
 
 // Saves a finished frame's index image; WritePcx's signature and contract.
-using PcxWriteFunction = bool (*)(const std::string& path, const uint8_t* indices,
+using PcxWriteFunction = std::string (*)(const std::string& path, const uint8_t* indices,
                                   int width, int height, const uint8_t* palette);
 
 // `write` is WritePcx; a harness that must not create files under names

@@ -94,12 +94,12 @@ struct WrittenPcx {
   std::vector<uint8_t> bytes;
 } g_written;
 
-bool KeepPcxInMemory(const std::string& path, const uint8_t* indices, int width,
-                     int height, const uint8_t* palette) {
+std::string KeepPcxInMemory(const std::string& path, const uint8_t* indices, int width,
+                            int height, const uint8_t* palette) {
   ++g_written.calls;
   g_written.path = path;
   g_written.bytes = EncodePcxToMemory(indices, width, height, palette);
-  return !g_written.fail;
+  return g_written.fail ? path + ": cannot write file: No space left on device" : "";
 }
 
 void CheckLoadConfig(const uint8_t block[kConfigSize], RendererConfig& config) {

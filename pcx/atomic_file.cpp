@@ -3,18 +3,54 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <iterator>
 #include <sys/stat.h>
 
 #ifdef _WIN32
 #include <process.h>
 #define selvo_getpid _getpid
+#define selvo_unlink std::remove
 #else
 #include <unistd.h>
 #define selvo_getpid getpid
+#define selvo_unlink unlink
 #endif
 
 namespace selvo {
 namespace {
+
+// The temporary files being written, where a signal handler can find them.
+// Slots are claimed and released with lock-free atomics alone, because the
+// handler may run at any moment, on any thread. A slot being removed is
+// never reused: the process is ending.
+enum SlotState : int { kFree, kFilling, kHeld, kRemoving };
+struct TemporarySlot {
+  std::atomic<int> state{kFree};
+  char path[4096];
+};
+// One slot per writing thread is enough; a write that finds none still
+// works, its temporary file just cannot be removed by a second signal.
+TemporarySlot g_temporaries[256];
+
+// The slot now holding `path`, or -1.
+int HoldTemporary(const std::string& path) {
+  if (path.size() >= sizeof g_temporaries[0].path) return -1;
+  for (int i = 0; i < int(std::size(g_temporaries)); ++i) {
+    TemporarySlot& slot = g_temporaries[i];
+    int expected = kFree;
+    if (!slot.state.compare_exchange_strong(expected, kFilling)) continue;
+    std::memcpy(slot.path, path.c_str(), path.size() + 1);
+    slot.state.store(kHeld);
+    return i;
+  }
+  return -1;
+}
+
+void ReleaseTemporary(int index) {
+  if (index < 0) return;
+  int expected = kHeld;
+  g_temporaries[index].state.compare_exchange_strong(expected, kFree);
+}
 
 // ".name.<pid>.<n>.partial" beside the target: hidden, unique per process and
 // per call, and never matching a name the renderer itself would write.
@@ -46,10 +82,15 @@ std::string WriteAndClose(std::FILE* file, const std::string& path,
                           const std::function<std::string(std::FILE*)>& write) {
   std::string error = write(file);
   if (!error.empty()) error = path + ": " + error;
-  const bool flushed = std::fflush(file) == 0;
+  // A write that failed earlier leaves the stream's error flag set even when
+  // the final flush has nothing left to write.
+  errno = EIO;
+  const bool flushed = std::fflush(file) == 0 && !std::ferror(file);
   const int flushError = errno;
   const bool closed = std::fclose(file) == 0;
-  if (error.empty() && !(flushed && closed)) error = SystemError(path, "cannot write file", flushError);
+  const int closeError = errno;
+  if (error.empty() && !flushed) error = SystemError(path, "cannot write file", flushError);
+  if (error.empty() && !closed) error = SystemError(path, "cannot write file", closeError);
   return error;
 }
 
@@ -63,8 +104,15 @@ std::string WriteFileAtomically(const std::string& path,
     return WriteAndClose(device, path, write);
   }
   const std::string partial = TemporaryNameBeside(path);
+  // Held before it exists, so that no moment passes in which the file is
+  // there but a second signal would not find it.
+  const int slot = HoldTemporary(partial);
   std::FILE* file = std::fopen(partial.c_str(), "wb");
-  if (file == nullptr) return SystemError(path, "cannot create file", errno);
+  if (file == nullptr) {
+    const int reason = errno;
+    ReleaseTemporary(slot);
+    return SystemError(path, "cannot create file", reason);
+  }
 
   std::string error = WriteAndClose(file, path, write);
   if (error.empty()) {
@@ -75,7 +123,15 @@ std::string WriteFileAtomically(const std::string& path,
       error = SystemError(path, "cannot replace file", errno);
   }
   if (!error.empty()) std::remove(partial.c_str());
+  ReleaseTemporary(slot);
   return error;
+}
+
+void RemoveTemporaryFilesNow() {
+  for (TemporarySlot& slot : g_temporaries) {
+    int expected = kHeld;
+    if (slot.state.compare_exchange_strong(expected, kRemoving)) selvo_unlink(slot.path);
+  }
 }
 
 }  // namespace selvo

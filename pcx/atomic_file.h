@@ -16,4 +16,9 @@ namespace selvo {
 std::string WriteFileAtomically(const std::string& path,
                                 const std::function<std::string(std::FILE*)>& write);
 
+// Removes every temporary file that a write of this process has under way.
+// Safe to call from a signal handler: a process that is ending at once
+// calls it so that no half-written file is left beside an output.
+void RemoveTemporaryFilesNow();
+
 }  // namespace selvo

@@ -2,6 +2,7 @@
 
 #include "pcx/atomic_file.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -42,15 +43,20 @@ bool EncodeScanline(ByteSink& sink, const uint8_t* line, int width) {
   return sink.Write(out, used);
 }
 
+// Keeps the system's reason for the first write that fails.
 class FileSink : public ByteSink {
  public:
   explicit FileSink(std::FILE* file) : file_(file) {}
   bool Write(const uint8_t* data, std::size_t size) override {
-    return std::fwrite(data, 1, size, file_) == size;
+    if (std::fwrite(data, 1, size, file_) == size) return true;
+    error_ = errno;
+    return false;
   }
+  int error() const { return error_; }
 
  private:
   std::FILE* file_;
+  int error_ = 0;
 };
 
 class MemorySink : public ByteSink {
@@ -90,13 +96,16 @@ std::vector<uint8_t> EncodePcxToMemory(const uint8_t* indices, int width,
   return bytes;
 }
 
-bool WritePcx(const std::string& path, const uint8_t* indices, int width,
-              int height, const uint8_t* palette) {
-  const std::string error = WriteFileAtomically(path, [&](std::FILE* file) -> std::string {
+std::string WritePcx(const std::string& path, const uint8_t* indices, int width,
+                     int height, const uint8_t* palette) {
+  if (width < 1 || width > 65535 || height < 1 || height > 65535)
+    return path + ": " + std::to_string(width) + " x " + std::to_string(height) +
+           " pixels cannot be a PCX file";
+  return WriteFileAtomically(path, [&](std::FILE* file) -> std::string {
     FileSink sink(file);
-    return EncodePcx(sink, indices, width, height, palette) ? "" : "cannot write PCX data";
+    if (EncodePcx(sink, indices, width, height, palette)) return "";
+    return std::string("cannot write file: ") + std::strerror(sink.error());
   });
-  return error.empty();
 }
 
 }  // namespace selvo

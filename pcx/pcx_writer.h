@@ -30,9 +30,9 @@ std::vector<uint8_t> EncodePcxToMemory(const uint8_t* indices, int width,
 
 // Saves the file at `path`, replacing any file there. The bytes go to a
 // temporary file beside it that is renamed into place once complete, so a
-// failed write never leaves a truncated file under the real name. False
-// when the file could not be written.
-bool WritePcx(const std::string& path, const uint8_t* indices, int width,
+// failed write never leaves a truncated file under the real name. Returns
+// "" or a one-line error naming `path` and the system's reason.
+std::string WritePcx(const std::string& path, const uint8_t* indices, int width,
               int height, const uint8_t* palette);
 
 }  // namespace selvo

@@ -139,16 +139,20 @@ TEST_F(PcxFile, WritesTheEncodingAndReplacesAnOlderFile) {
   const fs::path path = folder_ / "frame0001.pcx";
   std::ofstream(path) << "an older, longer file that must not shine through";
   const Bytes indices = {1, 1, 0xC7};
-  ASSERT_TRUE(WritePcx(path.string(), indices.data(), 3, 1, palette.data()));
+  ASSERT_EQ(WritePcx(path.string(), indices.data(), 3, 1, palette.data()), "");
   EXPECT_EQ(Read(path), EncodePcxToMemory(indices.data(), 3, 1, palette.data()));
   EXPECT_EQ(FileCount(), 1u);
 }
 
-TEST_F(PcxFile, UncreatableFileReportsFailureAndLeavesNothing) {
+TEST_F(PcxFile, UncreatableFileSaysWhyAndLeavesNothing) {
   const Bytes palette = TestPalette();
   const uint8_t pixel = 4;
-  EXPECT_FALSE(WritePcx((folder_ / "missing" / "a.pcx").string(), &pixel, 1, 1, palette.data()));
-  EXPECT_FALSE(WritePcx((folder_ / "a.pcx").string(), &pixel, 0, 1, palette.data()));
+  const std::string missing = (folder_ / "missing" / "a.pcx").string();
+  EXPECT_EQ(WritePcx(missing, &pixel, 1, 1, palette.data()),
+            missing + ": cannot create file: No such file or directory");
+  const std::string empty = (folder_ / "a.pcx").string();
+  EXPECT_EQ(WritePcx(empty, &pixel, 0, 1, palette.data()),
+            empty + ": 0 x 1 pixels cannot be a PCX file");
   EXPECT_EQ(FileCount(), 0u);
 }
 
@@ -167,10 +171,10 @@ TEST_F(PcxFile, WriteThatFailsPartWayLeavesNoTruncatedFile) {
   rlimit small = saved;
   small.rlim_cur = 4096;
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  const bool written = WritePcx(path.string(), noise.data(), 300, 300, TestPalette().data());
+  const std::string error = WritePcx(path.string(), noise.data(), 300, 300, TestPalette().data());
   setrlimit(RLIMIT_FSIZE, &saved);
 
-  EXPECT_FALSE(written);
+  EXPECT_EQ(error, path.string() + ": cannot write file: File too large");
   EXPECT_EQ(Read(path), older) << "the earlier frame survives";
   EXPECT_EQ(FileCount(), 1u) << "no partial file is left beside it";
 }
@@ -179,7 +183,7 @@ TEST_F(PcxFile, LongNamesStillGetATemporaryFileThatFits) {
   const std::string name(250, 'q');
   const fs::path path = folder_ / (name + ".pcx");
   const uint8_t pixel = 9;
-  ASSERT_TRUE(WritePcx(path.string(), &pixel, 1, 1, TestPalette().data()));
+  ASSERT_EQ(WritePcx(path.string(), &pixel, 1, 1, TestPalette().data()), "");
   EXPECT_TRUE(fs::exists(path));
   EXPECT_EQ(FileCount(), 1u);
 }

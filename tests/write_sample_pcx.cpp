@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
   std::vector<uint8_t> palette(768);
   for (int i = 0; i < 768; ++i) palette[i] = uint8_t((i * 97 + 13) % 256);
 
-  if (!selvo::WritePcx(argv[1], indices.data(), width, height, palette.data())) {
+  if (!selvo::WritePcx(argv[1], indices.data(), width, height, palette.data()).empty()) {
     std::fprintf(stderr, "%s: could not write\n", argv[1]);
     return 1;
   }

@@ -1,6 +1,8 @@
 // One frame from files to files, through the core's frame driver.
 #include <png.h>
 
+#include <filesystem>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -196,13 +198,53 @@ TEST_F(FrameJobTest, FailedPngWriteLeavesNoPartialFile) {
   EXPECT_THAT(dir.Files(), ElementsAre("color.png", "f0003.pcx", "ids.png", "preview.png"));
 }
 
-TEST_F(FrameJobTest, UnwritablePcxIsReported) {
+// An output that is also an input (by name, through another spelling, or
+// as a hard link), or two outputs that are one file, are refused before
+// anything is read or written.
+TEST_F(FrameJobTest, OutputsThatAreAnInputOrEachOtherAreRefused) {
+  WriteInputs(dir.Path("color.png"), dir.Path("ids.png"), kIds);
+  std::filesystem::create_hard_link(dir.Path("color.png"), dir.Path("link.png"));
+  const std::vector<uint8_t> colorBytes = test::ReadBytes(dir.Path("color.png"));
+  const std::vector<uint8_t> idBytes = test::ReadBytes(dir.Path("ids.png"));
+  struct Case {
+    std::string palettized, preview, error;
+  };
+  const std::string sub = dir.Path("sub");
+  std::filesystem::create_directory(sub);
+  const std::string color = dir.Path("color.png"), link = dir.Path("link.png");
+  const std::string pal = dir.Path("pal.png"), pcx = dir.Path("x0007.pcx");
+  const Case cases[] = {
+      {"", color, color + " (--preview) is the same file as " + color + " (--color)"},
+      {sub + "/../ids.png", "",
+       sub + "/../ids.png (--palettized) is the same file as " + dir.Path("ids.png") + " (--ids)"},
+      {"", link, link + " (--preview) is the same file as " + color + " (--color)"},
+      {pal, sub + "/../pal.png",
+       sub + "/../pal.png (--preview) is the same file as " + pal + " (--palettized)"},
+      {pcx, "", pcx + " (--palettized) is the same file as " + pcx + " (the PCX file)"},
+  };
+  for (const Case& c : cases) {
+    FrameJob job = Job(7);
+    job.palettizedPath = c.palettized;
+    job.previewPath = c.preview;
+    ScriptedProgress progress;
+    const JobResult result = Run(BandSettings(dir.Path("x.pcx")), job, progress);
+    EXPECT_EQ(result.outcome, JobOutcome::kFailed);
+    EXPECT_EQ(result.error, c.error + "; nothing was written");
+    EXPECT_TRUE(progress.rows.empty()) << "refused before rendering";
+  }
+  EXPECT_THAT(dir.Files(), ElementsAre("color.png", "ids.png", "link.png", "sub"));
+  EXPECT_EQ(test::ReadBytes(color), colorBytes);
+  EXPECT_EQ(test::ReadBytes(dir.Path("ids.png")), idBytes);
+}
+
+TEST_F(FrameJobTest, UnwritablePcxIsReportedWithTheSystemsReason) {
   WriteInputs(dir.Path("color.png"), dir.Path("ids.png"), kIds);
   const RendererConfig config = BandSettings(dir.Path("no/such/folder/x.pcx"));
   ScriptedProgress progress;
   const JobResult result = Run(config, Job(2), progress);
   EXPECT_EQ(result.outcome, JobOutcome::kFailed);
-  EXPECT_EQ(result.error, dir.Path("no/such/folder/x0002.pcx") + ": cannot write PCX file");
+  EXPECT_EQ(result.error,
+            dir.Path("no/such/folder/x0002.pcx") + ": cannot create file: No such file or directory");
 }
 
 TEST(DemoFrameJob, RendersTheDemoWithoutFiles) {

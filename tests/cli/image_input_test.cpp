@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+#include <filesystem>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -150,10 +152,14 @@ TEST(PngFailures, BrokenMissingAndForeignFilesGiveOneLineErrors) {
 
   ColorImage image;
   const std::string truncated = LoadColor(cut, image);
-  EXPECT_THAT(truncated, HasSubstr(cut + ": not a readable PNG file"));
+  EXPECT_EQ(truncated, cut + ": truncated PNG file (it ends after " +
+                           std::to_string(bytes.size()) + " bytes)");
   EXPECT_THAT(LoadColor(dir.Path("text.png"), image),
               HasSubstr("text.png: neither a PNG nor an OpenEXR file"));
   EXPECT_THAT(LoadColor(dir.Path("missing.png"), image), HasSubstr("missing.png: cannot open file"));
+  std::filesystem::create_directory(dir.Path("frames.png"));
+  EXPECT_EQ(LoadColor(dir.Path("frames.png"), image),
+            dir.Path("frames.png") + ": is a folder, not a PNG or OpenEXR file");
   EXPECT_EQ(truncated.find('\n'), std::string::npos);
 }
 

@@ -3,10 +3,14 @@
 // devices rather than files.
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <zlib.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -14,6 +18,7 @@
 #include "pcx/atomic_file.h"
 #include "cli/image_loader.h"
 #include "cli/printable.h"
+#include "cli/stop_signals.h"
 #include "tests/cli/test_files.h"
 
 namespace selvo {
@@ -48,6 +53,69 @@ TEST(HugeClaims, PngIsRefusedBeforeItsRowsAreAllocated) {
   IdImage ids;
   EXPECT_THAT(LoadIdImage(path, kMaterialEffectsSelector, "", ids), HasSubstr("cannot fit"));
   EXPECT_LT(PeakResidentMb() - before, 256);
+}
+
+void AppendU32(std::vector<uint8_t>& bytes, uint32_t v) {
+  for (int shift = 24; shift >= 0; shift -= 8) bytes.push_back(uint8_t(v >> shift));
+}
+
+// A PNG chunk: length, type, data, CRC of type and data.
+void AppendChunk(std::vector<uint8_t>& bytes, const char type[5], const std::vector<uint8_t>& data) {
+  AppendU32(bytes, uint32_t(data.size()));
+  const std::size_t start = bytes.size();
+  bytes.insert(bytes.end(), type, type + 4);
+  bytes.insert(bytes.end(), data.begin(), data.end());
+  AppendU32(bytes, uint32_t(crc32(0, bytes.data() + start, uInt(bytes.size() - start))));
+}
+
+// Loads `path` as colour with 1 GB of address space and prints the result.
+[[noreturn]] void LoadUnderMemoryLimit(const std::string& path) {
+#if !defined(__SANITIZE_ADDRESS__)  // AddressSanitizer's shadow memory needs more
+  rlimit limit{};
+  limit.rlim_cur = limit.rlim_max = rlim_t(1) << 30;
+  setrlimit(RLIMIT_AS, &limit);
+#endif
+  ColorImage color;
+  std::fputs(LoadColorImage(path, ExrColorOptions{}, color).c_str(), stderr);
+  std::_Exit(0);
+}
+
+// 65535 x 65535 pixels of 16-bit RGBA (34 GB decoded) promised by a 40 MB
+// file: ten real rows, then zeros where the rest of the compressed data
+// should be (the file is sparse, so it costs no disk). Under a 1 GB limit the
+// reader must fail on the damaged data, not run out of memory for the
+// frame its header promised.
+TEST(HugeClaims, PngThatPromisesMoreThanItsDataFailsAtTheSizeOfItsData) {
+  test::ScratchDir dir;
+  const std::string path = dir.Path("claims.png");
+  const uint32_t side = 65535;
+  std::vector<uint8_t> file = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  std::vector<uint8_t> header;
+  AppendU32(header, side);
+  AppendU32(header, side);
+  header.insert(header.end(), {16, 6, 0, 0, 0});  // 16-bit RGBA, not interlaced
+  AppendChunk(file, "IHDR", header);
+  const std::size_t rowBytes = 1 + std::size_t(side) * 8;  // filter byte, then samples
+  std::vector<uint8_t> rows(10 * rowBytes, 0);
+  std::vector<uint8_t> compressed(compressBound(uLong(rows.size())));
+  z_stream zlib{};
+  deflateInit(&zlib, Z_BEST_COMPRESSION);
+  zlib.next_in = rows.data();
+  zlib.avail_in = uInt(rows.size());
+  zlib.next_out = compressed.data();
+  zlib.avail_out = uInt(compressed.size());
+  ASSERT_EQ(deflate(&zlib, Z_SYNC_FLUSH), Z_OK);  // the stream goes on, as if cut
+  compressed.resize(zlib.total_out);
+  deflateEnd(&zlib);
+  const uint32_t dataSize = 40'000'000;
+  AppendU32(file, dataSize);
+  file.insert(file.end(), {'I', 'D', 'A', 'T'});
+  file.insert(file.end(), compressed.begin(), compressed.end());
+  test::WriteBytes(path, file);
+  std::filesystem::resize_file(path, file.size() + dataSize - compressed.size() + 4);
+
+  EXPECT_EXIT(LoadUnderMemoryLimit(path), ::testing::ExitedWithCode(0),
+      "claims.png: not a readable PNG file \\(IDAT: invalid stored block lengths\\)");
 }
 
 TEST(HugeClaims, ExrWithACompleteOffsetTableFailsOnItsFirstRows) {
@@ -114,6 +182,46 @@ TEST(AtomicFile, DeviceIsWrittenInPlaceAndStaysADevice) {
   EXPECT_TRUE(IsCharacterDevice("/dev/null"));
   for (const auto& entry : std::filesystem::directory_iterator("/dev"))
     EXPECT_THAT(entry.path().filename().string(), Not(HasSubstr(".partial")));
+}
+
+// A second stop signal ends the process at once, and the temporary file of
+// the write under way goes with it. The child holds its write open until it
+// has seen the first signal, so both arrive at known points.
+TEST(StopSignals, SecondSignalRemovesTheTemporaryFileAndEndsTheProcess) {
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    test::ScratchDir dir;
+    int toParent[2];
+    ASSERT_EQ(pipe(toParent), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      CatchStopSignals();
+      StopBetweenRows();
+      WriteFileAtomically(dir.Path("frame0001.pcx"), [&](std::FILE* file) {
+        std::fputs("half a frame", file);
+        std::fflush(file);
+        if (write(toParent[1], "w", 1) != 1) _exit(97);
+        while (StopSignal() == 0) usleep(1000);
+        if (write(toParent[1], "s", 1) != 1) _exit(97);
+        for (;;) pause();
+        return std::string();
+      });
+      _exit(96);
+    }
+    char step = 0;
+    ASSERT_EQ(read(toParent[0], &step, 1), 1);
+    EXPECT_EQ(dir.Files().size(), 1u) << "the temporary file is being written";
+    kill(child, signal);
+    ASSERT_EQ(read(toParent[0], &step, 1), 1);
+    EXPECT_EQ(step, 's') << "the first signal only asks the run to stop";
+    kill(child, signal);
+    int status = 0;
+    waitpid(child, &status, 0);
+    close(toParent[0]);
+    close(toParent[1]);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << signal;
+    EXPECT_TRUE(dir.Files().empty()) << signal;
+  }
 }
 
 }  // namespace

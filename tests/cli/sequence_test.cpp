@@ -1,10 +1,13 @@
 // Numbered file names, frame ranges, argument reading and the progress bar.
+#include <csignal>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "cli/progress_bar.h"
 #include "cli/render_options.h"
 #include "cli/sequence.h"
+#include "cli/thread_plan.h"
 
 namespace selvo {
 namespace {
@@ -82,16 +85,16 @@ TEST(ProgressBar, TextShowsTheShareDoneAndTheFrames) {
   EXPECT_EQ(FormatProgressBar(1.7, 3, 3, 4), "[####] 100%  3/3 frames");
 }
 
-TEST(ProgressBar, AbortQueryAnswersTheInterruptFlag) {
+TEST(ProgressBar, AbortQueryAnswersTheStopSignal) {
   std::FILE* sink = std::tmpfile();
   ProgressDisplay display(sink, true, 2, 1);
-  std::atomic<bool> interrupted{false};
-  TerminalProgress progress(display, 0, interrupted);
+  std::atomic<int> stopSignal{0};
+  TerminalProgress progress(display, 0, stopSignal);
   int32_t flag = 0;
   progress.ReportProgress(3, 9);
   progress.QueryAbort(&flag);
   EXPECT_EQ(flag, 0);
-  interrupted = true;
+  stopSignal = SIGTERM;
   progress.QueryAbort(&flag);
   EXPECT_NE(flag, 0);
 
@@ -102,6 +105,29 @@ TEST(ProgressBar, AbortQueryAnswersTheInterruptFlag) {
   std::fread(text, 1, sizeof text - 1, sink);
   std::fclose(sink);
   EXPECT_THAT(std::string(text), HasSubstr("[####--------------------------]  15%  0/2 frames"));
+}
+
+TEST(ThreadPlan, FramesFirstThenRowsAndBlocksNeverMoreThanTheJobs) {
+  const auto same = [](const ThreadPlan& plan, int frames, int rows, int exr) {
+    return plan.frameWorkers == frames && plan.rowThreads == rows && plan.exrThreads == exr;
+  };
+  // By default one thread per core: a sequence takes a frame per core, a
+  // single frame all cores for its rows and its EXR blocks.
+  EXPECT_TRUE(same(PlanThreads(0, 48, 2), 2, 1, 0));
+  EXPECT_TRUE(same(PlanThreads(0, 1, 2), 1, 2, 2));
+  EXPECT_TRUE(same(PlanThreads(0, 3, 0), 1, 1, 0));  // core count unknown
+  // -j 1 keeps everything on the rendering thread.
+  EXPECT_TRUE(same(PlanThreads(1, 48, 8), 1, 1, 0));
+  EXPECT_TRUE(same(PlanThreads(1, 1, 8), 1, 1, 0));
+  // Two frames for four jobs: two row threads each.
+  EXPECT_TRUE(same(PlanThreads(4, 2, 2), 2, 2, 4));
+  for (int jobs = 1; jobs <= 9; ++jobs)
+    for (long long frames = 1; frames <= 12; ++frames) {
+      const ThreadPlan plan = PlanThreads(jobs, frames, 2);
+      EXPECT_EQ(plan.frameWorkers, std::min<long long>(jobs, frames)) << jobs << " " << frames;
+      EXPECT_GE(plan.rowThreads, 1);
+      EXPECT_LE(plan.frameWorkers * plan.rowThreads, jobs) << jobs << " " << frames;
+    }
 }
 
 }  // namespace

@@ -134,7 +134,7 @@ TEST(ConfigSet, PaletteComesOnlyFromAPcxWithA256ColourTrailer) {
   uint8_t palette[768];
   for (int i = 0; i < 768; ++i) palette[i] = uint8_t(255 - i % 256);
   const uint8_t indices[6] = {1, 2, 3, 4, 5, 6};
-  ASSERT_TRUE(WritePcx(dir.Path("game.pcx"), indices, 3, 2, palette));
+  ASSERT_EQ(WritePcx(dir.Path("game.pcx"), indices, 3, 2, palette), "");
   RendererConfig config;
   ASSERT_EQ(ApplySetting(config, "--palette", dir.Path("game.pcx")), "");
   EXPECT_EQ(std::vector<uint8_t>(config.palette, config.palette + 768),

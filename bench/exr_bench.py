@@ -1,0 +1,163 @@
+#!/usr/bin/python3
+"""Times `selvo render` on a Blender-like EXR frame against decoding it once.
+
+The frame is what Blender writes for a multilayer render: 1920x1080, one
+part, float channels ViewLayer.Combined.R/G/B/A, ViewLayer.IndexOB.X and
+ViewLayer.IndexMA.X, ZIP. Side by side in one run, several times each:
+
+  - `selvo render --color frame.exr --ids frame.exr` (object IDs),
+  - the decode floor: a plain OpenEXR program that decodes the five channels
+    selvo reads, once, in one call, with OpenEXR's thread pool on every core
+    (and, for comparison, on the calling thread alone),
+  - a sequence of 48 such frames with -j 1 and with -j 2.
+
+It prints wall-time medians, each program's peak resident memory, and how
+selvo's peak compares with the decoded planes it needs (16-bit RGBA colour
+and 16-bit IDs), then which targets were met.
+
+  bench/exr_bench.py [--build DIR] [--runs N] [--frames N] [--keep DIR]
+
+Needs the build's `selvo`, `write_test_exr` and `exr_decode_floor`
+(cmake --build build). Run it on an otherwise idle machine: it prints the
+load average so that a busy one shows.
+"""
+
+import argparse
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+from compare_peers import ROOT, cpu_model, fail, prepare_settings, run
+
+WIDTH, HEIGHT = 1920, 1080
+CHANNELS = ["ViewLayer.Combined.R", "ViewLayer.Combined.G", "ViewLayer.Combined.B",
+            "ViewLayer.Combined.A", "ViewLayer.IndexOB.X"]
+# What selvo keeps of a frame: RGBA at 16 bits a sample, one 16-bit ID.
+PLANE_BYTES = WIDTH * HEIGHT * (4 * 2 + 2)
+# Distinct frames written for the sequence; the others link to them, since
+# every frame takes the same work to read and 48 would fill a gigabyte.
+DISTINCT_FRAMES = 4
+
+TARGET_FLOOR = 1.3
+TARGET_JOBS = 1.8
+TARGET_MEMORY = 1.5
+
+
+def measured(command, cwd):
+    """Wall time in seconds and peak resident memory in bytes of one run."""
+    start = time.perf_counter()
+    child = subprocess.Popen(command, shell=True, cwd=cwd,
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    _, status, usage = os.wait4(child.pid, 0)
+    seconds = time.perf_counter() - start
+    child.returncode = os.waitstatus_to_exitcode(status)
+    if child.returncode != 0:
+        fail(f"exit status {child.returncode}: {command}")
+    return seconds, usage.ru_maxrss * 1024  # the shell's own peak is far below
+
+
+def median_measures(commands, work, runs):
+    """One warm-up run each, then `runs` rounds: median time and peak memory."""
+    samples = {name: [] for name in commands}
+    for command in commands.values():
+        measured(command, work)
+    for _ in range(runs):
+        for name, command in commands.items():
+            samples[name].append(measured(command, work))
+    return {name: (statistics.median(t for t, _ in s), max(m for _, m in s))
+            for name, s in samples.items()}
+
+
+def find_tools(build):
+    tools = {name: os.path.join(build, folder, name)
+             for folder, name in (("cli", "selvo"), ("bench", "write_test_exr"),
+                                  ("bench", "exr_decode_floor"))}
+    missing = [path for path in tools.values() if not os.access(path, os.X_OK)]
+    if missing:
+        fail("missing: " + ", ".join(missing) + " (build them with cmake --build)")
+    return tools
+
+
+def write_sequence(tools, work, frames):
+    for n in range(1, frames + 1):
+        name = os.path.join(work, f"seq_{n:04d}.exr")
+        if n <= DISTINCT_FRAMES:
+            run([tools["write_test_exr"], name, str(n)])
+        else:
+            os.symlink(f"seq_{(n - 1) % DISTINCT_FRAMES + 1:04d}.exr", name)
+
+
+def verdict(met):
+    return "met" if met else "NOT met"
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--build", default=os.path.join(ROOT, "build"),
+                        help="CMake build directory (default: build)")
+    parser.add_argument("--runs", type=int, default=5, help="timed runs per program")
+    parser.add_argument("--frames", type=int, default=48, help="frames in the -j sequence")
+    parser.add_argument("--keep", help="work in this directory and keep the files")
+    args = parser.parse_args()
+    if args.runs < 1 or args.frames < 2:
+        fail("--runs must be at least 1 and --frames at least 2")
+
+    tools = find_tools(os.path.abspath(args.build))
+    work = os.path.abspath(args.keep) if args.keep else tempfile.mkdtemp(prefix="selvo-exr-")
+    os.makedirs(work, exist_ok=True)
+    cores = os.cpu_count()
+    selvo, floor = tools["selvo"], tools["exr_decode_floor"]
+    channels = " ".join(CHANNELS)
+    try:
+        run([tools["write_test_exr"], os.path.join(work, "frame.exr"), "1"])
+        write_sequence(tools, work, args.frames)
+        settings = prepare_settings(selvo, work, "--source", "object")
+        start_load = os.getloadavg()
+        single = {
+            f"decode floor, {cores} threads": f"{floor} {cores} frame.exr {channels}",
+            "decode floor, 1 thread": f"{floor} 0 frame.exr {channels}",
+            "selvo render": f"{selvo} render --color frame.exr --ids frame.exr"
+                            f" --settings {settings} -q",
+        }
+        frame = median_measures(single, work, args.runs)
+        sequence = (f"{selvo} render --color seq_####.exr --ids seq_####.exr"
+                    f" --settings {settings} --frames 1-{args.frames} -q")
+        jobs = median_measures({1: sequence + " -j 1", 2: sequence + " -j 2"}, work,
+                               max(1, args.runs // 2))
+        file_mb = os.path.getsize(os.path.join(work, "frame.exr")) / 1e6
+    finally:
+        if not args.keep:
+            shutil.rmtree(work, ignore_errors=True)
+
+    load = ", ".join(f"{v:.2f}" for v in os.getloadavg())
+    print(f"CPU: {cpu_model()}, {cores} logical CPUs; load average at the start "
+          f"{', '.join(f'{v:.2f}' for v in start_load)}, at the end {load}")
+    print(f"One {WIDTH}x{HEIGHT} Blender-like EXR frame (float RGBA + IndexOB + IndexMA,"
+          f" ZIP, {file_mb:.1f} MB); wall time, median of {args.runs} runs")
+    floor_time = frame[f"decode floor, {cores} threads"][0]
+    print(f"{'program':34} {'median s':>9} {'x floor':>8} {'peak RSS MB':>12}")
+    for name, (seconds, peak) in frame.items():
+        print(f"{name:34} {seconds:9.3f} {seconds / floor_time:8.2f} {peak / 1e6:12.1f}")
+    print()
+    fps = {n: args.frames / seconds for n, (seconds, _) in jobs.items()}
+    print(f"Sequence of {args.frames} frames: -j 1 {fps[1]:.2f} fps, -j 2 {fps[2]:.2f} fps,"
+          f" -j 2 / -j 1 = {fps[2] / fps[1]:.2f}x"
+          f" (median of {max(1, args.runs // 2)} runs)")
+    selvo_time, selvo_peak = frame["selvo render"]
+    print(f"Decoded planes selvo needs (16-bit RGBA + 16-bit IDs): {PLANE_BYTES / 1e6:.1f} MB;"
+          f" selvo's peak RSS is {selvo_peak / PLANE_BYTES:.2f}x that")
+    print()
+    print(f"Targets: selvo <= {TARGET_FLOOR}x the threaded decode floor:"
+          f" {selvo_time / floor_time:.2f}x, {verdict(selvo_time <= TARGET_FLOOR * floor_time)};"
+          f" -j 2 >= {TARGET_JOBS}x -j 1: {fps[2] / fps[1]:.2f}x,"
+          f" {verdict(fps[2] >= TARGET_JOBS * fps[1])};"
+          f" peak RSS <= {TARGET_MEMORY}x the planes: {selvo_peak / PLANE_BYTES:.2f}x,"
+          f" {verdict(selvo_peak <= TARGET_MEMORY * PLANE_BYTES)}")
+
+
+if __name__ == "__main__":
+    sys.exit(main())
