@@ -181,43 +181,43 @@ void RowsFloor(benchmark::State& state) {
 
 // ---- the whole frame driver and the PCX file
 
-class MemoryFrame : public FrameAccess {
- public:
-  explicit MemoryFrame(const TestFrame& frame) : frame_(frame), pixels_(frame.pixels) {}
-  uint16_t Width() const override { return uint16_t(frame_.width); }
-  uint16_t Height() const override { return uint16_t(frame_.height); }
-  const void* IdChannel(int) override { return frame_.ids.data(); }
-  bool FetchPixels(int x, int y, int count, Pixel64* destination) override {
-    std::copy_n(frame_.pixels.begin() + std::size_t(y) * frame_.width + x, count, destination);
-    return true;
+// A copy of a test frame, palettized in place.
+struct MemoryFrame {
+  explicit MemoryFrame(const TestFrame& frame) : frame(frame), pixels(frame.pixels) {}
+  FrameView View() {
+    FrameView view;
+    view.width = frame.width;
+    view.height = frame.height;
+    view.pixels = pixels.data();
+    view.materialIds.bytes = frame.ids.data();
+    view.frameNumber = 1;
+    return view;
   }
-  void StorePixels(int x, int y, int count, const Pixel64* source) override {
-    std::copy_n(source, count, pixels_.begin() + std::size_t(y) * frame_.width + x);
-  }
-  int FrameNumber() const override { return 1; }
 
- private:
-  const TestFrame& frame_;
-  std::vector<Pixel64> pixels_;
+  const TestFrame& frame;
+  std::vector<Pixel64> pixels;
 };
 
-class NoProgress : public ProgressWindow {
+class NoProgress : public RowProgress {
  public:
   void ReportProgress(int, int) override {}
   void QueryAbort(int32_t*) override {}
 };
 
 // RenderFrame with buffers kept from the previous frame, PCX file included.
+// Each run maps the rendered pixels again: the frame is restored first, as
+// a new frame would arrive.
 void FrameDriverSequence(benchmark::State& state) {
   RendererConfig config = ConfigFor(kFindMostSimilarColor, Band(256));
   SetOutputName(config, "/tmp/selvo_bench.pcx");
   FrameBuffers buffers;
   NoProgress progress;
   MemoryFrame previous(PreviousFrame());
-  RenderFrame(config, &previous, progress, buffers);
+  RenderFrame(config, previous.View(), progress, buffers);
   MemoryFrame frame(Frame());
   for (auto _ : state) {
-    if (RenderFrame(config, &frame, progress, buffers).status != FrameStatus::kWritten)
+    frame.pixels = frame.frame.pixels;
+    if (RenderFrame(config, frame.View(), progress, buffers).status != FrameStatus::kWritten)
       state.SkipWithError("the PCX file could not be written");
   }
   std::remove("/tmp/selvo_bench0001.pcx");

@@ -13,7 +13,7 @@
 #include "cli/settings_picture.h"
 #include "cli/settings_text.h"
 #include "cli/standard_streams.h"
-#include "host/demo/demo_scene.h"
+#include "demo/demo_scene.h"
 
 namespace selvo {
 namespace {
@@ -22,7 +22,7 @@ constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
 int Fail(const std::string& message, int status = kExitFailure) {
-  std::fprintf(stderr, "selvo: %s\n", message.c_str());
+  PrintError(message);
   return status;
 }
 
@@ -172,7 +172,7 @@ int Set(OptionReader& reader) {
   const bool namesOutput = std::any_of(edits.begin(), edits.end(),
                                        [](const auto& edit) { return edit.first == "--output"; });
   const std::string warning = namesOutput ? FolderDotWarning(config, 1) : "";
-  if (!warning.empty()) std::fprintf(stderr, "selvo: %s\n", warning.c_str());
+  if (!warning.empty()) PrintError(warning);
   return 0;
 }
 

@@ -24,6 +24,7 @@
 
 #include "cli/image.h"
 #include "cli/printable.h"
+#include "cli/srgb.h"
 #include "core/renderer_config.h"
 
 namespace selvo {
@@ -260,10 +261,10 @@ class ColorSink : public PlaneSink<Pixel64> {
     const float* b = row[2] + place_.skipped;
     const float* a = row.size() > 3 ? row[3] + place_.skipped : nullptr;
     for (int x = 0; x < place_.columns; ++x) {
-      out[x].r = ExrLevel(r[x], linear_);
-      out[x].g = ExrLevel(g[x], linear_);
-      out[x].b = ExrLevel(b[x], linear_);
-      out[x].a = a ? ExrLevel(a[x], true) : 65535;  // alpha is never encoded
+      out[x].r = ColorLevel(r[x], linear_);
+      out[x].g = ColorLevel(g[x], linear_);
+      out[x].b = ColorLevel(b[x], linear_);
+      out[x].a = a ? ColorLevel(a[x], true) : 65535;  // alpha is never encoded
     }
     return "";
   }
@@ -670,14 +671,6 @@ std::string FindIdChannel(const std::vector<std::string>& names, int selector,
            ") among " + Join(names) + "; name one with --id-channel";
   return std::string("several ") + what + " channels (" + Join(found) +
          "); name one with --id-channel";
-}
-
-uint16_t ExrLevel(float value, bool linear) {
-  double v = value;
-  if (!(v > 0)) return 0;  // negative, zero and NaN
-  if (v >= 1) return 65535;
-  if (!linear) v = v <= 0.0031308 ? 12.92 * v : 1.055 * std::pow(v, 1 / 2.4) - 0.055;
-  return uint16_t(std::lround(std::min(v, 1.0) * 65535));
 }
 
 std::string ReadExr(const std::string& path, std::ifstream& file, const ExrRequest& request) {

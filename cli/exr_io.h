@@ -44,10 +44,6 @@ std::string FindColorChannels(const std::vector<std::string>& names,
 std::string FindIdChannel(const std::vector<std::string>& names, int selector,
                           const std::string& requested, std::string& chosen);
 
-// Scene-linear value to a 16-bit level: clamped to 0..1, encoded with the
-// sRGB transfer function unless `linear`, scaled to 0..65535 and rounded.
-uint16_t ExrLevel(float value, bool linear);
-
 // What to read from one file: the colour, the IDs, or both in one pass over
 // its pixel blocks. IDs are read as FLOAT and rounded to the nearest whole
 // number; a negative, fractional or non-finite ID, or one above 65535, is an

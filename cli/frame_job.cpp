@@ -9,36 +9,38 @@
 #include "cli/png_io.h"
 #include "cli/printable.h"
 #include "cli/same_file.h"
-#include "host/demo/demo_scene.h"
+#include "demo/demo_scene.h"
 
 namespace selvo {
 namespace {
 
-// The demo scene as if its colour and ID passes had been loaded from files.
+// The demo scene as if its colour and ID passes had been loaded from files;
+// its IDs stay in the form the scene has them.
 void LoadDemo(const FrameSource& source, int frame, int selector, ColorImage& color,
-              IdImage& ids) {
+              FrameIds& ids) {
   DemoScene scene = RenderDemoScene(source.demoWidth, source.demoHeight, frame);
-  color.width = ids.width = scene.width;
-  color.height = ids.height = scene.height;
+  color.width = scene.width;
+  color.height = scene.height;
   color.pixels = std::move(scene.pixels);
   if (selector == kMaterialEffectsSelector)
-    ids.ids.assign(scene.materialIds.begin(), scene.materialIds.end());
+    ids.bytes = std::move(scene.materialIds);
   else
-    ids.ids = std::move(scene.objectIds);
+    ids.words = std::move(scene.objectIds);
 }
 
 // "" when the inputs are loaded, consistent, and the IDs fit the channel.
 std::string LoadInputs(const FrameSource& source, const FrameJob& job, int selector,
-                       ColorImage& color, FrameIds& channel) {
-  IdImage ids;
+                       ColorImage& color, FrameIds& frameIds) {
   if (source.demo) {
-    LoadDemo(source, job.frameNumber, selector, color, ids);
-    return NarrowIds(ids, selector, "demo", channel);
+    LoadDemo(source, job.frameNumber, selector, color, frameIds);
+    return "";
   }
+  IdImage ids;
   std::string error = LoadFrameImages(job.colorPath, source.exr, job.idsPath, selector,
                                       source.idChannel, color, ids);
   if (error.empty()) error = CheckSameSize(color, job.colorPath, ids, job.idsPath);
-  if (error.empty()) error = NarrowIds(ids, selector, job.idsPath, channel);
+  if (error.empty()) error = CheckIdsFit(ids, selector, job.idsPath);
+  frameIds.words = std::move(ids.ids);
   return error;
 }
 
@@ -88,17 +90,18 @@ std::string CheckDistinctFiles(const RendererConfig& config, const FrameSource& 
 }
 
 JobResult RenderJob(const RendererConfig& config, const FrameSource& source, const FrameJob& job,
-                    ProgressWindow& progress, FrameBuffers& buffers) {
+                    RowProgress& progress, FrameBuffers& buffers) {
   JobResult result;
   result.error = CheckDistinctFiles(config, source, job);
   if (!result.error.empty()) return result;
   ColorImage color;
-  FrameIds channel;
-  result.error = LoadInputs(source, job, IdChannelSelector(config), color, channel);
+  FrameIds ids;
+  const int selector = IdChannelSelector(config);
+  result.error = LoadInputs(source, job, selector, color, ids);
   if (!result.error.empty()) return result;
 
-  ImageFrame frame(color, channel, job.frameNumber);
-  const FrameResult rendered = RenderFrame(config, &frame, progress, buffers);
+  const FrameResult rendered =
+      RenderFrame(config, ImageFrame(color, ids, selector, job.frameNumber), progress, buffers);
   result.pcxPath = rendered.pcxPath;
   if (rendered.status == FrameStatus::kAborted) {
     result.outcome = JobOutcome::kInterrupted;
@@ -119,7 +122,7 @@ JobResult RenderJob(const RendererConfig& config, const FrameSource& source, con
 }  // namespace
 
 JobResult RunFrameJob(const RendererConfig& config, const FrameSource& source,
-                      const FrameJob& job, ProgressWindow& progress, FrameBuffers& buffers) {
+                      const FrameJob& job, RowProgress& progress, FrameBuffers& buffers) {
   // Frames up to 65535 x 65535 pixels can exhaust memory at any step.
   try {
     return RenderJob(config, source, job, progress, buffers);

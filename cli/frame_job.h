@@ -39,6 +39,6 @@ struct JobResult {
 
 // Bad input is found before the frame driver runs, so it leaves no file.
 JobResult RunFrameJob(const RendererConfig& config, const FrameSource& source,
-                      const FrameJob& job, ProgressWindow& progress, FrameBuffers& buffers);
+                      const FrameJob& job, RowProgress& progress, FrameBuffers& buffers);
 
 }  // namespace selvo

@@ -1,24 +1,15 @@
 #include "cli/image_frame.h"
 
-#include <algorithm>
-
 namespace selvo {
 
-std::string NarrowIds(const IdImage& ids, int selector, const std::string& source,
-                      FrameIds& channel) {
-  channel.selector = selector;
-  if (selector != kMaterialEffectsSelector) {
-    channel.words = ids.ids;
-    return "";
-  }
-  channel.bytes.resize(ids.ids.size());
+std::string CheckIdsFit(const IdImage& ids, int selector, const std::string& source) {
+  if (selector != kMaterialEffectsSelector) return "";
   for (std::size_t p = 0; p < ids.ids.size(); ++p) {
     if (ids.ids[p] > 255) {
       return source + ": ID " + std::to_string(ids.ids[p]) + " at pixel (" +
              std::to_string(p % ids.width) + ", " + std::to_string(p / ids.width) +
              ") does not fit the material effects channel (0..255)";
     }
-    channel.bytes[p] = uint8_t(ids.ids[p]);
   }
   return "";
 }
@@ -31,27 +22,17 @@ std::string CheckSameSize(const ColorImage& color, const std::string& colorSourc
          std::to_string(color.height);
 }
 
-const void* ImageFrame::IdChannel(int selector) {
-  if (selector != ids_.selector) return nullptr;
-  return selector == kMaterialEffectsSelector ? static_cast<const void*>(ids_.bytes.data())
-                                              : static_cast<const void*>(ids_.words.data());
-}
-
-bool ImageFrame::InRow(int x, int y, int count) const {
-  return x >= 0 && y >= 0 && count >= 0 && y < color_.height && x <= color_.width - count;
-}
-
-bool ImageFrame::FetchPixels(int x, int y, int count, Pixel64* destination) {
-  if (!InRow(x, y, count)) return false;
-  const Pixel64* row = color_.pixels.data() + std::size_t(y) * color_.width;
-  std::copy(row + x, row + x + count, destination);
-  return true;
-}
-
-void ImageFrame::StorePixels(int x, int y, int count, const Pixel64* source) {
-  if (!InRow(x, y, count)) return;
-  Pixel64* row = color_.pixels.data() + std::size_t(y) * color_.width;
-  std::copy(source, source + count, row + x);
+FrameView ImageFrame(ColorImage& color, const FrameIds& ids, int selector, int frameNumber) {
+  FrameView frame;
+  frame.width = color.width;
+  frame.height = color.height;
+  frame.pixels = color.pixels.data();
+  frame.frameNumber = frameNumber;
+  IdPlane plane;
+  if (!ids.bytes.empty()) plane.bytes = ids.bytes.data();
+  else plane.words = ids.words.data();
+  (selector == kMaterialEffectsSelector ? frame.materialIds : frame.objectIds) = plane;
+  return frame;
 }
 
 }  // namespace selvo

@@ -5,14 +5,10 @@
 
 #include "cli/config_command.h"
 #include "cli/help_text.h"
-#include "cli/printable.h"
 #include "cli/render_command.h"
 #include "cli/standard_streams.h"
 #include "cli/stop_signals.h"
-
-#ifndef SELVO_VERSION
-#define SELVO_VERSION "unknown"
-#endif
+#include "selvo_version.h"
 
 namespace {
 
@@ -33,8 +29,8 @@ int RunCommand(const std::vector<std::string>& args) {
     selvo::WriteLine(stdout, "selvo " SELVO_VERSION);
     return 0;
   }
-  std::fprintf(stderr, "selvo: unknown command %s\nTry 'selvo --help'.\n",
-               selvo::Printable(command).c_str());
+  selvo::PrintError("unknown command " + command);
+  std::fputs("Try 'selvo --help'.\n", stderr);
   return 2;
 }
 

@@ -8,7 +8,7 @@
 
 #include "cli/arguments.h"
 #include "cli/png_io.h"
-#include "pcx/atomic_file.h"
+#include "files/atomic_file.h"
 #include "pcx/pcx_palette.h"
 #include "pcx/pcx_writer.h"
 

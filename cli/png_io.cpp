@@ -9,7 +9,7 @@
 #include <new>
 #include <vector>
 
-#include "pcx/atomic_file.h"
+#include "files/atomic_file.h"
 
 namespace selvo {
 namespace {

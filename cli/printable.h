@@ -1,29 +1,18 @@
 // Names taken from input files (EXR channel names, a settings block's output
-// name) can hold any bytes. Quoted in a message, a newline would break the
-// one-line error and an escape sequence would reach the terminal.
+// name) can hold any bytes. Quoted in a message or shown by `config show`, a
+// newline would break the line and an escape sequence would reach the
+// terminal; this is the one rule for showing such text.
 #pragma once
 
-#include <cstdio>
 #include <string>
 #include <string_view>
 
 namespace selvo {
 
-// `text` with every control character written as \xNN; other bytes, UTF-8
-// included, stay as they are.
-inline std::string Printable(std::string_view text) {
-  std::string out;
-  for (const char c : text) {
-    const unsigned char byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte != 0x7F) {
-      out += c;
-      continue;
-    }
-    char escaped[5];
-    std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
-    out += escaped;
-  }
-  return out;
-}
+// `text` with every byte that is not printable text written as \xNN:
+// control characters (C0, DEL, and the C1 range encoded in UTF-8) and bytes
+// that are not part of well-formed UTF-8. Printable ASCII and UTF-8 stay as
+// they are.
+std::string Printable(std::string_view text);
 
 }  // namespace selvo

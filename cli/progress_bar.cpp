@@ -1,21 +1,29 @@
 #include "cli/progress_bar.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #include "cli/standard_streams.h"
+
+#ifndef _WIN32
+#include <sys/ioctl.h>
+#endif
 
 namespace selvo {
 
 std::string FormatProgressBar(double fraction, long long framesDone, long long frameCount,
-                              int barWidth) {
+                              int columns) {
   if (!(fraction > 0)) fraction = 0;
   if (fraction > 1) fraction = 1;
-  const int filled = int(fraction * barWidth);
-  std::string bar = "[" + std::string(filled, '#') + std::string(barWidth - filled, '-') + "]";
   char tail[64];
-  std::snprintf(tail, sizeof tail, " %3d%%  %lld/%lld frame%s", int(fraction * 100), framesDone,
+  std::snprintf(tail, sizeof tail, "%3d%%  %lld/%lld frame%s", int(fraction * 100), framesDone,
                 frameCount, frameCount == 1 ? "" : "s");
-  return bar + tail;
+  const int room = std::max(columns - 1, 0);  // the last column would wrap the line
+  const int barWidth = std::min(kLongestBar, room - int(std::strlen(tail)) - 3);
+  if (barWidth < kShortestBar) return std::string(tail).substr(0, std::size_t(room));
+  const int filled = int(fraction * barWidth);
+  return "[" + std::string(filled, '#') + std::string(barWidth - filled, '-') + "] " + tail;
 }
 
 ProgressDisplay::ProgressDisplay(std::FILE* out, bool enabled, long long frameCount, int workers)
@@ -48,12 +56,24 @@ void ProgressDisplay::Close() {
   enabled_ = false;
 }
 
+// The terminal's width now (it may have been resized), or 80 when unknown.
+int TerminalColumns(std::FILE* terminal) {
+#ifndef _WIN32
+  winsize size{};
+  if (ioctl(fileno(terminal), TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+#else
+  (void)terminal;
+#endif
+  return 80;
+}
+
 // Redraws only when the text changes: a row is far quicker than a terminal.
 void ProgressDisplay::DrawLocked() {
   if (!enabled_ || frameCount_ <= 0) return;
   double done = double(framesDone_);
   for (double f : inFlight_) done += f;
-  const std::string text = FormatProgressBar(done / double(frameCount_), framesDone_, frameCount_, 30);
+  const std::string text =
+      FormatProgressBar(done / double(frameCount_), framesDone_, frameCount_, TerminalColumns(out_));
   if (text == drawn_) return;
   std::fprintf(out_, "\r%s", text.c_str());
   std::fflush(out_);

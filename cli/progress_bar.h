@@ -14,9 +14,17 @@
 namespace selvo {
 
 // "[##########----------]  50%  3/24 frames": pure, so it is testable.
-// `fraction` covers the whole run (0..1).
+// `fraction` covers the whole run (0..1). The line fits a terminal of
+// `columns`, its last column left free so that it never wraps: the bar is
+// kLongestBar wide at most, and left out when fewer than kShortestBar
+// columns remain for it.
+constexpr int kLongestBar = 30;
+constexpr int kShortestBar = 5;
 std::string FormatProgressBar(double fraction, long long framesDone, long long frameCount,
-                              int barWidth);
+                              int columns);
+
+// The terminal's width in columns, or 80 when it cannot be told.
+int TerminalColumns(std::FILE* terminal);
 
 // One bar for all workers of a run. Draws only when `enabled` (stderr is a
 // terminal); every call is safe from any worker thread.
@@ -47,7 +55,7 @@ class ProgressDisplay {
 };
 
 // A worker's progress window for the frame driver.
-class TerminalProgress : public ProgressWindow {
+class TerminalProgress : public RowProgress {
  public:
   TerminalProgress(ProgressDisplay& display, int worker, const std::atomic<int>& stopSignal)
       : display_(display), worker_(worker), stopSignal_(stopSignal) {}

@@ -12,12 +12,13 @@
 #include "cli/printable.h"
 #include "cli/progress_bar.h"
 #include "cli/render_options.h"
+#include "cli/row_threads.h"
 #include "cli/settings_file.h"
 #include "cli/thread_plan.h"
 #include "cli/settings_text.h"
 #include "cli/standard_streams.h"
 #include "cli/stop_signals.h"
-#include "host/demo/demo_scene.h"
+#include "demo/demo_scene.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -96,12 +97,14 @@ std::string CheckLiteralHashInputs(const RenderOptions& options, int frame) {
 class SequenceRun {
  public:
   SequenceRun(const RendererConfig& config, const RenderOptions& options, FrameRange range,
-              ProgressDisplay& display)
+              int rowThreads, ProgressDisplay& display)
       : config_(config), options_(options), source_(MakeSource(options)), range_(range),
-        display_(display) {}
+        rowThreads_(rowThreads), display_(display) {}
 
   void Work(int worker) {
+    RowThreads rows(rowThreads_);
     FrameBuffers buffers;  // reused across this worker's frames
+    if (rows.Threads() > 1) buffers.workers = &rows;
     TerminalProgress progress(display_, worker, StopSignal());
     for (;;) {
       const long long i = next_++;
@@ -134,6 +137,7 @@ class SequenceRun {
   const RenderOptions& options_;
   const FrameSource source_;
   const FrameRange range_;
+  const int rowThreads_;
   ProgressDisplay& display_;
   std::atomic<long long> next_{0};
   std::atomic<bool> failed_{false};
@@ -151,7 +155,8 @@ int RunRenderCommand(const std::vector<std::string>& args) {
   RenderOptions options;
   const std::string usage = ParseRenderOptions(args, options);
   if (!usage.empty()) {
-    std::fprintf(stderr, "selvo: render: %s\nTry 'selvo render --help'.\n", usage.c_str());
+    PrintError("render: " + usage);
+    std::fputs("Try 'selvo render --help'.\n", stderr);
     return kExitUsage;
   }
   if (options.help) {
@@ -161,25 +166,25 @@ int RunRenderCommand(const std::vector<std::string>& args) {
   RendererConfig config;
   const std::string error = ChooseSettings(options, config);
   if (!error.empty()) {
-    std::fprintf(stderr, "selvo: %s\n", error.c_str());
+    PrintError(error);
     return kExitFailure;
   }
 
   const FrameRange range = ChooseFrames(options);
   const std::string missing = CheckLiteralHashInputs(options, range.first);
   if (!missing.empty()) {
-    std::fprintf(stderr, "selvo: %s\n", missing.c_str());
+    PrintError(missing);
     return kExitFailure;
   }
   const std::string warning = FolderDotWarning(config, range.first);
-  if (!warning.empty()) std::fprintf(stderr, "selvo: %s\n", warning.c_str());
+  if (!warning.empty()) PrintError(warning);
   const ThreadPlan plan = PlanThreads(options.jobs, range.Count(),
                                       int(std::thread::hardware_concurrency()));
   const int workers = plan.frameWorkers;
   SetExrDecodeThreads(plan.exrThreads);
   ProgressDisplay display(stderr, !options.quiet && selvo_isatty(stderr), range.Count(), workers);
   StopBetweenRows();
-  SequenceRun run(config, options, range, display);
+  SequenceRun run(config, options, range, plan.rowThreads, display);
   if (workers == 1) {
     run.Work(0);
   } else {
@@ -190,7 +195,7 @@ int RunRenderCommand(const std::vector<std::string>& args) {
   display.Close();
 
   if (const int signal = StopSignal()) {
-    std::fprintf(stderr, "selvo: %s\n", StoppedMessage(signal));
+    PrintError(StoppedMessage(signal));
     return StoppedStatus(signal);
   }
   return run.failed() ? kExitFailure : 0;

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "pcx/atomic_file.h"
+#include "files/atomic_file.h"
 
 namespace selvo {
 namespace {

@@ -29,17 +29,6 @@ const char* MethodName(const RendererConfig& config) {
   return UsesUniformDistribution(config) ? "uniform" : "similar";
 }
 
-// Names are 8-bit text of unknown encoding: bytes outside printable ASCII
-// are shown as escapes so the output stays one clean line.
-std::string EscapeText(std::string_view name) {
-  std::string out;
-  for (unsigned char c : name) {
-    if (c >= 0x20 && c < 0x7F && c != '\\') out += char(c);
-    else out += Format("\\x%02x", c);
-  }
-  return out;
-}
-
 std::string EscapeJson(std::string_view name) {
   std::string out = "\"";
   for (unsigned char c : name) {
@@ -61,8 +50,8 @@ std::string FormatSettingsText(const RendererConfig& config) {
   const std::optional<std::string_view> name = OutputName(config);
   if (name) {
     const std::string example = ComposeOutputName(*name, 1);
-    text += "output name     " + EscapeText(*name) + "  (frame 1 is written as " +
-            (example.empty() ? "nothing: the name is too long" : EscapeText(example)) + ")\n";
+    text += "output name     " + Printable(*name) + "  (frame 1 is written as " +
+            (example.empty() ? "nothing: the name is too long" : Printable(example)) + ")\n";
   } else {
     text += "output name     (no terminating NUL in its 256 bytes)\n";
   }

@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "cli/printable.h"
+
 namespace selvo {
 namespace {
 
@@ -21,6 +23,8 @@ bool WriteText(std::FILE* stream, const std::string& text) {
 }
 
 bool WriteLine(std::FILE* stream, const std::string& line) { return WriteText(stream, line + "\n"); }
+
+void PrintError(const std::string& message) { WriteLine(stderr, "selvo: " + Printable(message)); }
 
 int FinishStandardStreams(int status) {
   errno = 0;

@@ -13,6 +13,11 @@ namespace selvo {
 bool WriteText(std::FILE* stream, const std::string& text);
 bool WriteLine(std::FILE* stream, const std::string& line);
 
+// "selvo: MESSAGE" on stderr, every control character in it escaped: names
+// in messages come from the command line and from files, and must neither
+// break the line nor reach the terminal as commands.
+void PrintError(const std::string& message);
+
 // Flushes stdout and stderr at the end of a command. Returns `status`, or 1
 // when a write to either failed; a failed stdout is reported on stderr with
 // the system's reason.

@@ -2,7 +2,7 @@
 
 #include <csignal>
 
-#include "pcx/atomic_file.h"
+#include "files/atomic_file.h"
 
 namespace selvo {
 namespace {

@@ -3,8 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "core/map_pixel.h"
@@ -14,40 +14,51 @@
 
 namespace selvo {
 
-// The progress window's messages (WM_USER + 32 and + 33).
-constexpr unsigned kProgressMessage = 1056;
-constexpr unsigned kAbortQueryMessage = 1057;
-
-// What the driver needs of a frame. The Windows module adapts the host's
-// Bitmap to it; the command line adapts image files.
-class FrameAccess {
- public:
-  virtual ~FrameAccess() = default;
-  // Both 0 when the frame has no pixel storage.
-  virtual uint16_t Width() const = 0;
-  virtual uint16_t Height() const = 0;
-  // W x H IDs in row order: bytes for selector 2, uint16_t for selector 4;
-  // null when the frame does not carry that channel. Owned by the frame.
-  virtual const void* IdChannel(int selector) = 0;
-  virtual bool FetchPixels(int x, int y, int count, Pixel64* destination) = 0;
-  virtual void StorePixels(int x, int y, int count, const Pixel64* source) = 0;
-  virtual int FrameNumber() const = 0;
+// A frame's IDs, W per row in row order: bytes or 16-bit values, whichever
+// the frame holds. Empty when the frame does not carry the channel.
+struct IdPlane {
+  const uint8_t* bytes = nullptr;
+  const uint16_t* words = nullptr;
+  bool Empty() const { return bytes == nullptr && words == nullptr; }
 };
 
-// What the driver tells the host's progress window, once per row.
-class ProgressWindow {
+// For a frame whose pixels are handed out a row at a time (a host's bitmap):
+// the driver maps each row in a buffer of its own between the two calls.
+// With lent threads (RowWorkers), different rows are exchanged at once.
+class RowTransfer {
  public:
-  virtual ~ProgressWindow() = default;
-  // Message 1056: the row about to be processed, and H - 1.
+  virtual ~RowTransfer() = default;
+  // Copies row y into `row` (W pixels); false when the row cannot be read.
+  virtual bool FetchRow(int y, Pixel64* row) = 0;
+  // Hands row y back once it is palettized.
+  virtual void StoreRow(int y, const Pixel64* row) = 0;
+};
+
+// What the driver needs of a frame. A frame in memory gives its own pixels,
+// which are palettized in place, row by row; each row is mapped on its own.
+struct FrameView {
+  int width = 0;   // both 0 when the frame has no pixel storage
+  int height = 0;
+  Pixel64* pixels = nullptr;           // W x H in row order, or null with...
+  RowTransfer* rowTransfer = nullptr;  // ...the frame's own row exchange
+  IdPlane materialIds;                 // the material effects channel
+  IdPlane objectIds;                   // the object channel
+  int frameNumber = 0;
+};
+
+// What the driver reports once per row, before the row is mapped.
+class RowProgress {
+ public:
+  virtual ~RowProgress() = default;
+  // The row about to be processed, and H - 1.
   virtual void ReportProgress(int row, int lastRow) = 0;
-  // Message 1057: the receiver sets *abortFlag non-zero to stop the frame.
-  // The flag is cleared once per frame, not per query.
+  // The receiver sets *abortFlag non-zero to stop the frame. The flag is
+  // cleared once per frame, not per query.
   virtual void QueryAbort(int32_t* abortFlag) = 0;
 };
 
 enum class FrameStatus {
   kWritten,      // every row palettized, PCX saved
-  kNoSource,     // no frame at all: the filter answers 0
   kNotRendered,  // no pixels, no ID channel, or no memory: frame unchanged
   kAborted,      // stopped between rows by the abort query; no file
   kFetchFailed,  // a row could not be fetched; no file
@@ -56,7 +67,7 @@ enum class FrameStatus {
 };
 
 struct FrameResult {
-  FrameStatus status = FrameStatus::kNoSource;
+  FrameStatus status = FrameStatus::kNotRendered;
   int rowsDone = 0;      // rows palettized in the frame
   std::string pcxPath;   // the composed name, when one was composed
   std::string writeError;  // kWriteFailed: the writer's line naming the file and why
@@ -65,13 +76,35 @@ struct FrameResult {
 // One palette index per pixel, row-major from the first delivered row.
 using IndexBuffer = std::vector<uint8_t>;
 
-// Buffers that a caller rendering a sequence keeps across frames. After a
-// frame `indices` holds its index image (complete rows only). The mapper
-// keeps its prepared searches for the next frame with the same palette.
-struct FrameBuffers {
-  std::vector<Pixel64> row;
-  IndexBuffer indices;
+// Threads a caller lends the driver to map a frame's rows on. The module
+// lends none and maps every row on the host's thread; the command line keeps
+// a few per frame it renders. Progress and abort queries stay on the
+// calling thread, one per row and in order, whatever the threads.
+class RowWorkers {
+ public:
+  virtual ~RowWorkers() = default;
+  // The threads Run uses, the calling thread included.
+  virtual int Threads() const = 0;
+  // Runs task(item, thread) for every item in 0..count - 1 and returns when
+  // all are done; `thread` is 0..Threads() - 1, and no two items run on one
+  // thread at the same time.
+  virtual void Run(int count, const std::function<void(int item, int thread)>& task) = 0;
+};
+
+// What one thread maps rows with.
+struct RowLane {
+  std::vector<Pixel64> row;  // for a frame with a row transfer
   PaletteMapper mapper;
+};
+
+// Buffers that a caller rendering a sequence keeps across frames. After a
+// frame `indices` holds its index image (complete rows only). Each lane's
+// mapper keeps its prepared searches for the next frame with the same
+// palette.
+struct FrameBuffers {
+  IndexBuffer indices;
+  std::vector<RowLane> lanes;  // one per thread mapping rows
+  RowWorkers* workers = nullptr;  // lent threads; none: rows are mapped by the caller
 };
 
 // Saves a finished frame's index image; WritePcx's signature and contract.
@@ -80,13 +113,8 @@ using PcxWriteFunction = std::string (*)(const std::string& path, const uint8_t*
 
 // `write` is WritePcx; a harness that must not create files under names
 // taken from an arbitrary settings block passes one that keeps the bytes.
-FrameResult RenderFrame(const RendererConfig& config, FrameAccess* frame,
-                        ProgressWindow& progress, FrameBuffers& buffers,
+FrameResult RenderFrame(const RendererConfig& config, const FrameView& frame,
+                        RowProgress& progress, FrameBuffers& buffers,
                         PcxWriteFunction write = WritePcx);
-
-// The configured name cut at its first "." (folders included), then the
-// frame number as "%04d.pcx". Empty when the result would pass 255
-// characters.
-std::string ComposeOutputName(std::string_view configuredName, int frameNumber);
 
 }  // namespace selvo

@@ -1,5 +1,6 @@
 #include "core/renderer_config.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace selvo {
@@ -87,6 +88,16 @@ bool SetOutputName(RendererConfig& config, std::string_view name) {
   std::memset(config.outputName, 0, kNameSize);
   std::memcpy(config.outputName, name.data(), name.size());
   return true;
+}
+
+std::string ComposeOutputName(std::string_view configuredName, int frameNumber) {
+  const std::size_t dot = configuredName.find('.');
+  std::string name(configuredName.substr(0, dot));
+  char suffix[32];
+  std::snprintf(suffix, sizeof suffix, "%04d.pcx", frameNumber);
+  name += suffix;
+  if (name.size() > kNameSize - 1) return "";
+  return name;
 }
 
 }  // namespace selvo

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace selvo {
@@ -81,5 +82,10 @@ std::optional<std::string_view> OutputName(const RendererConfig& config);
 // Stores `name` with its terminator; false (and nothing changed) when it
 // does not fit 255 characters.
 bool SetOutputName(RendererConfig& config, std::string_view name);
+
+// The configured name cut at its first "." (folders included), then the
+// frame number as "%04d.pcx". Empty when the result would pass 255
+// characters.
+std::string ComposeOutputName(std::string_view configuredName, int frameNumber);
 
 }  // namespace selvo

@@ -8,7 +8,8 @@
 //   1085        height, 0..31 (taken modulo 32 to keep runs fast)
 //   1086..1089  frame number, signed 32-bit little-endian
 //   1090        row before which the abort query says stop (255: never)
-//   1091        row whose fetch fails (255: never)
+//   1091        255: the frame is in memory; else it is handed out a row at
+//               a time and the fetch of this row fails
 //   1092        flags: bit 0 no ID channel, bit 1 the write fails, bit 2
 //               render again with the palette shifted, then as at first
 //   1093...     W x H IDs (1 or 2 bytes each, by the selected channel),
@@ -22,38 +23,41 @@
 #include "core/frame_driver.h"
 #include "fuzz/byte_reader.h"
 #include "fuzz/fuzz_check.h"
-#include "fuzz/pcx_decode.h"
+#include "tests/pcx_decode.h"
 
 namespace {
 
 using namespace selvo;
 
-class MemoryFrame : public FrameAccess {
+// The frame in memory; with a failing row it is handed out a row at a
+// time instead, as a host does.
+class MemoryFrame : public RowTransfer {
  public:
   MemoryFrame(int width, int height, int frameNumber)
       : width_(width), height_(height), frameNumber_(frameNumber),
         pixels_(std::size_t(width) * height) {}
 
-  uint16_t Width() const override { return uint16_t(width_); }
-  uint16_t Height() const override { return uint16_t(height_); }
-  const void* IdChannel(int selector) override {
-    ++channelRequests;
-    requestedSelector = selector;
-    if (withoutChannel) return nullptr;
-    return selector == kMaterialEffectsSelector ? static_cast<const void*>(bytes.data())
-                                                : static_cast<const void*>(words.data());
+  FrameView View() {
+    FrameView view;
+    view.width = width_;
+    view.height = height_;
+    if (failingRow >= 0) view.rowTransfer = this;
+    else view.pixels = pixels_.data();
+    if (!withoutChannel && !bytes.empty()) view.materialIds.bytes = bytes.data();
+    if (!withoutChannel && !words.empty()) view.objectIds.words = words.data();
+    view.frameNumber = frameNumber_;
+    return view;
   }
-  bool FetchPixels(int x, int y, int count, Pixel64* destination) override {
-    CHECK(x == 0 && count == width_ && y >= 0 && y < height_);
+  bool FetchRow(int y, Pixel64* row) override {
+    CHECK(y >= 0 && y < height_);
     if (y == failingRow) return false;
-    std::memcpy(destination, &pixels_[std::size_t(y) * width_], sizeof(Pixel64) * count);
+    std::memcpy(row, &pixels_[std::size_t(y) * width_], sizeof(Pixel64) * width_);
     return true;
   }
-  void StorePixels(int x, int y, int count, const Pixel64* source) override {
-    CHECK(x >= 0 && count >= 0 && x + count <= width_ && y >= 0 && y < height_);
-    std::memcpy(&pixels_[std::size_t(y) * width_ + x], source, sizeof(Pixel64) * count);
+  void StoreRow(int y, const Pixel64* row) override {
+    CHECK(y >= 0 && y < height_);
+    std::memcpy(&pixels_[std::size_t(y) * width_], row, sizeof(Pixel64) * width_);
   }
-  int FrameNumber() const override { return frameNumber_; }
 
   Pixel64& At(int x, int y) { return pixels_[std::size_t(y) * width_ + x]; }
 
@@ -61,15 +65,13 @@ class MemoryFrame : public FrameAccess {
   std::vector<uint16_t> words;
   bool withoutChannel = false;
   int failingRow = -1;
-  int channelRequests = 0;
-  int requestedSelector = 0;
 
  private:
   int width_, height_, frameNumber_;
   std::vector<Pixel64> pixels_;
 };
 
-class ScriptedProgress : public ProgressWindow {
+class ScriptedProgress : public RowProgress {
  public:
   ScriptedProgress(int abortRow, int lastRow) : abortRow_(abortRow), lastRow_(lastRow) {}
   void ReportProgress(int row, int lastRow) override {
@@ -144,7 +146,7 @@ void CheckPalettized(const RendererConfig& config, MemoryFrame& frame,
   for (int y = 0; y < rows; ++y) {
     for (int x = 0; x < width; ++x) {
       const std::size_t at = std::size_t(y) * width + x;
-      const unsigned id = frame.requestedSelector == kMaterialEffectsSelector
+      const unsigned id = IdChannelSelector(config) == kMaterialEffectsSelector
                               ? frame.bytes[at] : frame.words[at];
       const ColorRange& range = RangeForId(config, id);
       const uint8_t index = indices[at];
@@ -184,7 +186,7 @@ void RenderAndCheck(const RendererConfig& config, const FrameInput& input, Frame
   g_written = WrittenPcx{};
   g_written.fail = input.flags & 2;
   ScriptedProgress progress(input.abortRow, height - 1);
-  const FrameResult result = RenderFrame(config, &frame, progress, buffers, KeepPcxInMemory);
+  const FrameResult result = RenderFrame(config, frame.View(), progress, buffers, KeepPcxInMemory);
 
   if (pixelCount == 0 || frame.withoutChannel) {
     CHECK(result.status == FrameStatus::kNotRendered && result.rowsDone == 0);
@@ -194,7 +196,6 @@ void RenderAndCheck(const RendererConfig& config, const FrameInput& input, Frame
                         sizeof(Pixel64)) == 0);
     return;
   }
-  CHECK(frame.requestedSelector == IdChannelSelector(config));
 
   // The first row that stops the frame: an abort is asked before its fetch.
   int stopRow = height;
@@ -225,10 +226,10 @@ void RenderAndCheck(const RendererConfig& config, const FrameInput& input, Frame
   }
   CHECK(g_written.calls == 1 && g_written.path == result.pcxPath);
   CHECK(result.status == (g_written.fail ? FrameStatus::kWriteFailed : FrameStatus::kWritten));
-  const DecodedPcx decoded = DecodePcx(g_written.bytes);
+  const test::DecodedPcx decoded = test::DecodePcx(g_written.bytes);
   CHECK(decoded.ok && decoded.width == width && decoded.height == height);
   CHECK(decoded.indices == buffers.indices);
-  CHECK(std::memcmp(decoded.palette, config.palette, kPaletteSize) == 0);
+  CHECK(std::memcmp(decoded.palette.data(), config.palette, kPaletteSize) == 0);
 }
 
 }  // namespace

@@ -189,9 +189,10 @@ def image_seeds():
 
 
 def names_grid_seeds():
-    """Part 0: a chosen name after the selector byte (its first four bytes
-    double as the frame number). Part 1: a client bottom, then events of
-    kind (0 pick, 1 left click, 2 right click), x and y."""
+    """The names half: a chosen name after the selector byte 0 (its first
+    four bytes double as the frame number). The grid half: selector byte 1,
+    a client bottom, then events of kind (0 pick, 1 left click, 2 right
+    click), x and y."""
     t = "names_grid_fuzzer"
     names = [b"D:\\render\\shot0012.pcx", b"D:\\anim\\walk", b"E:\\out\\a1.b2.PCX",
              b"E:\\out\\2024.pcx", b"E:\\my.dir\\take2.pcx", b"x.txt", b"", b".pcx",

@@ -3,8 +3,9 @@
 // digit-stripping rules and the frame driver's composition, and a stream of
 // clicks and pick buttons through the grid's hit test and pick states.
 //
-// Input layout: byte 0 picks the part; the rest is a name (part 0) or a
-// client bottom and events of 5 bytes each (part 1).
+// Input layout: byte 0 picks one of two halves; the rest is a name (the
+// names half, byte 0 even) or a client bottom and events of 5 bytes each
+// (the grid half, byte 0 odd).
 #include <cstdint>
 #include <cstdio>
 #include <cstring>

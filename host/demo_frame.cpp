@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "core/renderer_config.h"
-#include "host/demo/demo_scene.h"
+#include "demo/demo_scene.h"
 
 std::unique_ptr<Bitmap> MakeDemoFrame(int frameNumber) {
   const selvo::DemoScene scene =

@@ -10,10 +10,10 @@ constexpr char kClassName[] = "SelvoHostProgress";
 
 }  // namespace
 
-ProgressWindow::ProgressWindow(int abortAtQuery) : abortAtQuery_(abortAtQuery) {
+StandInProgressWindow::StandInProgressWindow(int abortAtQuery) : abortAtQuery_(abortAtQuery) {
   static const ATOM registered = [] {
     WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = &ProgressWindow::Procedure;
+    windowClass.lpfnWndProc = &StandInProgressWindow::Procedure;
     windowClass.hInstance = GetModuleHandleA(nullptr);
     windowClass.lpszClassName = kClassName;
     return RegisterClassA(&windowClass);
@@ -26,13 +26,13 @@ ProgressWindow::ProgressWindow(int abortAtQuery) : abortAtQuery_(abortAtQuery) {
     SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
-ProgressWindow::~ProgressWindow() {
+StandInProgressWindow::~StandInProgressWindow() {
   if (window_ != nullptr) DestroyWindow(window_);
 }
 
-LRESULT CALLBACK ProgressWindow::Procedure(HWND window, UINT message,
+LRESULT CALLBACK StandInProgressWindow::Procedure(HWND window, UINT message,
                                            WPARAM wParam, LPARAM lParam) {
-  auto* self = reinterpret_cast<ProgressWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  auto* self = reinterpret_cast<StandInProgressWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
   if (self != nullptr && message == kProgressMessage) {
     self->OnProgress(wParam, lParam);
     return 0;
@@ -44,14 +44,14 @@ LRESULT CALLBACK ProgressWindow::Procedure(HWND window, UINT message,
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
-void ProgressWindow::OnProgress(WPARAM row, LPARAM lastRow) {
+void StandInProgressWindow::OnProgress(WPARAM row, LPARAM lastRow) {
   if (long(row) != progressMessages_ || (lastRow_ >= 0 && long(lastRow) != lastRow_))
     rowsInOrder_ = false;
   lastRow_ = long(lastRow);
   ++progressMessages_;
 }
 
-void ProgressWindow::OnAbortQuery(LPARAM abortFlag) {
+void StandInProgressWindow::OnAbortQuery(LPARAM abortFlag) {
   ++abortQueries_;
   if (abortAtQuery_ != 0 && abortQueries_ >= abortAtQuery_ && abortFlag != 0)
     *reinterpret_cast<int32_t*>(abortFlag) = 1;

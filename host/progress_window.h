@@ -5,18 +5,20 @@
 
 #include <windows.h>
 
-class ProgressWindow {
+class StandInProgressWindow {
  public:
   // abortAtQuery 0 never aborts; n sets the abort flag at the n-th query.
-  explicit ProgressWindow(int abortAtQuery = 0);
-  ~ProgressWindow();
-  ProgressWindow(const ProgressWindow&) = delete;
-  ProgressWindow& operator=(const ProgressWindow&) = delete;
+  explicit StandInProgressWindow(int abortAtQuery = 0);
+  ~StandInProgressWindow();
+  StandInProgressWindow(const StandInProgressWindow&) = delete;
+  StandInProgressWindow& operator=(const StandInProgressWindow&) = delete;
 
   HWND Handle() const { return window_; }  // null when it could not be made
 
   int ProgressMessages() const { return progressMessages_; }
   int AbortQueries() const { return abortQueries_; }
+  // Whether the window told the filter to abort.
+  bool Aborted() const { return abortAtQuery_ > 0 && abortQueries_ >= abortAtQuery_; }
   // Whether every progress message named the next row (0, 1, ...) and the
   // same last row.
   bool RowsInOrder() const { return rowsInOrder_; }

@@ -6,14 +6,18 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "core/renderer_config.h"
+#include "files/atomic_file.h"
 #include "host/demo_frame.h"
 #include "host/dialog_screenshot.h"
 #include "host/host_window.h"
@@ -103,15 +107,17 @@ bool ReadFile(const std::string& path, std::vector<char>& bytes) {
   return !in.bad();
 }
 
+// Saved like every other file of ours: a failed save keeps the old settings.
 bool WriteFile(const std::string& path, const std::vector<char>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), std::streamsize(bytes.size()));
-  return bool(out.flush());
+  return selvo::WriteFileAtomically(path, [&](std::FILE* file) -> std::string {
+           if (std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size())
+             return "cannot write file";
+           return "";
+         }).empty();
 }
 
 // Hands a stored settings block to the filter as the host does on load.
-int LoadSettings(ImageFilter& filter, const std::string& path) {
-  std::vector<char> block;
+int LoadSettings(ImageFilter& filter, const std::string& path, std::vector<char>& block) {
   if (!ReadFile(path, block)) return Fail(path, "cannot read the settings");
   if (block.size() != filter.GetConfigSize())
     return Fail(path, "not a settings block of " + std::to_string(filter.GetConfigSize()) +
@@ -199,16 +205,38 @@ int Info(const LoadedModule& module, const std::string& path) {
   return 0;
 }
 
+// The last time the file at `path` was written, or 0 when there is none.
+uint64_t LastWritten(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+  return uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32 | data.ftLastWriteTime.dwLowDateTime;
+}
+
+// The file a rendered frame is saved to, by the host contract's naming
+// rule, or "" when the settings give no name that fits.
+std::string ExpectedPcx(const std::vector<char>& block, int frame) {
+  selvo::RendererConfig config;
+  if (selvo::LoadConfig(config, block.data()) != 1) return "";
+  const std::optional<std::string_view> name = selvo::OutputName(config);
+  return name ? selvo::ComposeOutputName(*name, frame) : "";
+}
+
 int Render(ImageFilter& filter, const Arguments& arguments) {
   if (!arguments.demo || !arguments.hasFrame) return kExitUsage;
+  std::vector<char> block;
   if (arguments.settings.empty()) {
     // The demo settings come to the filter the way stored settings do.
-    std::vector<uint8_t> block = DemoSettingsBlock();
+    const std::vector<uint8_t> demo = DemoSettingsBlock();
+    block.assign(demo.begin(), demo.end());
     if (block.size() != filter.GetConfigSize() || !filter.LoadConfig(block.data()))
       return Fail("demo", "the filter refused the demo settings");
-  } else if (int failed = LoadSettings(filter, arguments.settings)) {
+  } else if (int failed = LoadSettings(filter, arguments.settings, block)) {
     return failed;
   }
+  // The module stays silent when it cannot save the frame, as its contract
+  // says; the host sees that no file appeared.
+  const std::string pcx = ExpectedPcx(block, arguments.frame);
+  const uint64_t before = pcx.empty() ? 0 : LastWritten(pcx);
 
   std::unique_ptr<Bitmap> demo = MakeDemoFrame(arguments.frame);
   if (demo == nullptr) return Fail("demo", "cannot build the demo frame");
@@ -218,7 +246,7 @@ int Render(ImageFilter& filter, const Arguments& arguments) {
   filter.SetSource(&frame);
   filter.SetFilterInfo(&info);
 
-  ProgressWindow progress(arguments.abortAt);
+  StandInProgressWindow progress(arguments.abortAt);
   if (progress.Handle() == nullptr) return Fail("host", "cannot create the progress window");
   const BOOL rendered = filter.RenderFrame(progress.Handle());
   std::printf("RenderFrame: %d\n", rendered);
@@ -230,6 +258,13 @@ int Render(ImageFilter& filter, const Arguments& arguments) {
               frame.LargestPutPixelsCount());
   filter.SetSource(nullptr);
   filter.SetFilterInfo(nullptr);
+  if (progress.Aborted()) return 0;  // an aborted frame writes no file
+  if (pcx.empty()) return Fail("render", "the filter wrote no file: the settings' output name "
+                                         "gives no file name that fits");
+  const uint64_t after = LastWritten(pcx);
+  if (after == 0 || after == before)
+    return Fail(pcx, "the filter wrote no file (a missing folder, no permission, a full disk or "
+                     "a character Windows does not allow in names)");
   return 0;
 }
 
@@ -237,7 +272,8 @@ int Setup(ImageFilter& filter, const std::string& settings) {
   if (settings.empty()) return kExitUsage;
   // A missing file starts from the filter's defaults.
   if (GetFileAttributesA(settings.c_str()) != INVALID_FILE_ATTRIBUTES) {
-    if (int failed = LoadSettings(filter, settings)) return failed;
+    std::vector<char> block;
+    if (int failed = LoadSettings(filter, settings, block)) return failed;
   }
   HostWindow host;
   const BOOL confirmed = filter.ShowSetupDialog(host.Handle());
@@ -252,7 +288,8 @@ int Setup(ImageFilter& filter, const std::string& settings) {
 // Opens a dialog, saves what it shows as a BMP file and closes it again.
 int Screenshot(ImageFilter& filter, const Arguments& arguments) {
   if (!arguments.settings.empty()) {
-    if (int failed = LoadSettings(filter, arguments.settings)) return failed;
+    std::vector<char> block;
+    if (int failed = LoadSettings(filter, arguments.settings, block)) return failed;
   }
   const std::string& dialog = arguments.positional[0];
   const std::string& picture = arguments.positional[1];

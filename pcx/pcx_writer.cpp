@@ -1,10 +1,11 @@
 #include "pcx/pcx_writer.h"
 
-#include "pcx/atomic_file.h"
+#include "files/atomic_file.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 namespace selvo {
 namespace {
@@ -71,11 +72,20 @@ class MemorySink : public ByteSink {
   std::vector<uint8_t>& bytes_;
 };
 
+bool FitsPcx(int width, int height) {
+  return width >= 1 && width <= 65535 && height >= 1 && height <= 65535;
+}
+
+std::string SizeError(const std::string& path, int width, int height) {
+  return path + ": " + std::to_string(width) + " x " + std::to_string(height) +
+         " pixels cannot be a PCX file";
+}
+
 }  // namespace
 
 bool EncodePcx(ByteSink& sink, const uint8_t* indices, int width, int height,
                const uint8_t* palette) {
-  if (width < 1 || width > 65535 || height < 1 || height > 65535) return false;
+  if (!FitsPcx(width, height)) return false;
   uint8_t header[kPcxHeaderSize];
   BuildHeader(header, width, height);
   if (!sink.Write(header, kPcxHeaderSize)) return false;
@@ -88,6 +98,18 @@ bool EncodePcx(ByteSink& sink, const uint8_t* indices, int width, int height,
   return sink.Write(trailer, kPcxTrailerSize);
 }
 
+namespace {
+
+// "" or the problem, without the file name.
+std::string EncodeToFile(std::FILE* file, const uint8_t* indices, int width, int height,
+                         const uint8_t* palette) {
+  FileSink sink(file);
+  if (EncodePcx(sink, indices, width, height, palette)) return "";
+  return std::string("cannot write file: ") + std::strerror(sink.error());
+}
+
+}  // namespace
+
 std::vector<uint8_t> EncodePcxToMemory(const uint8_t* indices, int width,
                                        int height, const uint8_t* palette) {
   std::vector<uint8_t> bytes;
@@ -98,14 +120,25 @@ std::vector<uint8_t> EncodePcxToMemory(const uint8_t* indices, int width,
 
 std::string WritePcx(const std::string& path, const uint8_t* indices, int width,
                      int height, const uint8_t* palette) {
-  if (width < 1 || width > 65535 || height < 1 || height > 65535)
-    return path + ": " + std::to_string(width) + " x " + std::to_string(height) +
-           " pixels cannot be a PCX file";
-  return WriteFileAtomically(path, [&](std::FILE* file) -> std::string {
-    FileSink sink(file);
-    if (EncodePcx(sink, indices, width, height, palette)) return "";
-    return std::string("cannot write file: ") + std::strerror(sink.error());
+  if (!FitsPcx(width, height)) return SizeError(path, width, height);
+  return WriteFileAtomically(path, [&](std::FILE* file) {
+    return EncodeToFile(file, indices, width, height, palette);
   });
+}
+
+std::string WritePcxInPlace(const std::string& path, const uint8_t* indices, int width,
+                            int height, const uint8_t* palette) {
+  if (!FitsPcx(width, height)) return SizeError(path, width, height);
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return path + ": cannot create file: " + std::strerror(errno);
+  std::string problem = EncodeToFile(file, indices, width, height, palette);
+  if (std::fclose(file) != 0 && problem.empty())
+    problem = std::string("cannot write file: ") + std::strerror(errno);
+  if (problem.empty()) return "";
+  // No truncated frame that looks complete; a device at the path stays.
+  std::error_code ignored;
+  if (std::filesystem::is_regular_file(path, ignored)) std::remove(path.c_str());
+  return path + ": " + problem;
 }
 
 }  // namespace selvo

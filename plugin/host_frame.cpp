@@ -2,6 +2,13 @@
 
 #include <cstddef>
 
+namespace {
+// The progress window's messages: the row about to
+// be processed with H - 1, and the query whose receiver sets the abort flag.
+constexpr UINT kProgressMessage = WM_USER + 32;    // 1056
+constexpr UINT kAbortQueryMessage = WM_USER + 33;  // 1057
+}  // namespace
+
 // The core's pixel record is the host's, field for field.
 static_assert(sizeof(selvo::Pixel64) == sizeof(BMM_Color_64));
 static_assert(offsetof(selvo::Pixel64, r) == offsetof(BMM_Color_64, r));
@@ -9,32 +16,38 @@ static_assert(offsetof(selvo::Pixel64, g) == offsetof(BMM_Color_64, g));
 static_assert(offsetof(selvo::Pixel64, b) == offsetof(BMM_Color_64, b));
 static_assert(offsetof(selvo::Pixel64, a) == offsetof(BMM_Color_64, a));
 
-uint16_t HostFrame::Width() const { return bitmap_.Width(); }
-uint16_t HostFrame::Height() const { return bitmap_.Height(); }
-
-const void* HostFrame::IdChannel(int selector) {
-  return bitmap_.GetChannel(ULONG(selector));
+selvo::FrameView HostFrame::View(int selector) {
+  selvo::FrameView view;
+  view.width = width_ = bitmap_.Width();
+  view.height = bitmap_.Height();
+  view.rowTransfer = this;
+  view.frameNumber = info_ != nullptr ? info_->frameNumber : 0;
+  if (view.width == 0 || view.height == 0) return view;
+  const void* channel = bitmap_.GetChannel(ULONG(selector));
+  if (selector == selvo::kMaterialEffectsSelector)
+    view.materialIds.bytes = static_cast<const uint8_t*>(channel);
+  else
+    view.objectIds.words = static_cast<const uint16_t*>(channel);
+  return view;
 }
 
-bool HostFrame::FetchPixels(int x, int y, int count, selvo::Pixel64* destination) {
-  return bitmap_.GetPixels(x, y, count,
-                           reinterpret_cast<BMM_Color_64*>(destination)) == 1;
+bool HostFrame::FetchRow(int y, selvo::Pixel64* row) {
+  return bitmap_.GetPixels(0, y, width_, reinterpret_cast<BMM_Color_64*>(row)) == 1;
 }
 
-void HostFrame::StorePixels(int x, int y, int count, const selvo::Pixel64* source) {
-  for (int i = 0; i < count; ++i) {
-    const BMM_Color_64 pixel{source[i].r, source[i].g, source[i].b, source[i].a};
-    bitmap_.PutPixels(x + i, y, 1, &pixel);
+// The driver hands a row back only once all of it is mapped, so the host's
+// bitmap never holds a half-palettized row.
+void HostFrame::StoreRow(int y, const selvo::Pixel64* row) {
+  for (int x = 0; x < width_; ++x) {
+    const BMM_Color_64 pixel{row[x].r, row[x].g, row[x].b, row[x].a};
+    bitmap_.PutPixels(x, y, 1, &pixel);
   }
 }
 
-int HostFrame::FrameNumber() const { return info_ != nullptr ? info_->frameNumber : 0; }
-
 void HostProgressWindow::ReportProgress(int row, int lastRow) {
-  SendMessageA(window_, selvo::kProgressMessage, WPARAM(row), LPARAM(lastRow));
+  SendMessageA(window_, kProgressMessage, WPARAM(row), LPARAM(lastRow));
 }
 
 void HostProgressWindow::QueryAbort(int32_t* abortFlag) {
-  SendMessageA(window_, selvo::kAbortQueryMessage, 0,
-               reinterpret_cast<LPARAM>(abortFlag));
+  SendMessageA(window_, kAbortQueryMessage, 0, reinterpret_cast<LPARAM>(abortFlag));
 }

@@ -7,27 +7,29 @@
 #include "core/frame_driver.h"
 #include "host/sdk/image_filter.h"
 
-class HostFrame : public selvo::FrameAccess {
+// The host hands out its bitmap's pixels a row at a time and takes them
+// back one pixel at a time.
+class HostFrame : public selvo::RowTransfer {
  public:
   // `info` may be null when the host gave no description: frame 0.
   HostFrame(Bitmap& bitmap, const ImageFilterInfo* info)
       : bitmap_(bitmap), info_(info) {}
 
-  uint16_t Width() const override;
-  uint16_t Height() const override;
-  const void* IdChannel(int selector) override;
-  bool FetchPixels(int x, int y, int count, selvo::Pixel64* destination) override;
-  // The host takes pixels back one at a time.
-  void StorePixels(int x, int y, int count, const selvo::Pixel64* source) override;
-  int FrameNumber() const override;
+  // The frame with the ID channel of `selector`, asked of the host only
+  // when the bitmap has pixels.
+  selvo::FrameView View(int selector);
+
+  bool FetchRow(int y, selvo::Pixel64* row) override;
+  void StoreRow(int y, const selvo::Pixel64* row) override;
 
  private:
   Bitmap& bitmap_;
   const ImageFilterInfo* info_;
+  int width_ = 0;
 };
 
-// Reports to the host's progress window with messages 1056 and 1057.
-class HostProgressWindow : public selvo::ProgressWindow {
+// Reports to the host's progress window with its messages.
+class HostProgressWindow : public selvo::RowProgress {
  public:
   explicit HostProgressWindow(HWND window) : window_(window) {}
 

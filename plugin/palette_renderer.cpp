@@ -31,7 +31,7 @@ int PaletteRenderer::ShowAboutBox(HWND parent) {
 }
 
 BOOL PaletteRenderer::ShowSetupDialog(HWND parent) {
-  return RunSetupDialog(Module().instance, parent, this);
+  return RunSetupDialog(Module().instance, parent, config_);
 }
 
 // 0 only when the host handed in no frame; every other outcome (nothing to
@@ -41,7 +41,8 @@ BOOL PaletteRenderer::RenderFrame(HWND progressWindow) {
   HostFrame frame(*Source(), FilterInfo());
   HostProgressWindow progress(progressWindow);
   selvo::FrameBuffers buffers;  // released on return
-  selvo::RenderFrame(config_, &frame, progress, buffers);
+  selvo::RenderFrame(config_, frame.View(selvo::IdChannelSelector(config_)), progress, buffers,
+                     selvo::WritePcxInPlace);
   return TRUE;
 }
 

@@ -26,13 +26,6 @@ class PaletteRenderer : public ImageFilter {
   // The settings the setup dialog edits in place.
   selvo::RendererConfig& Config() { return config_; }
 
-  // The setup dialog's operations on this filter (ui/).
-  INT_PTR HandleSetupMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-  void UpdateDitherEnabling(HWND dialog);  // Dither boxes only for uniform distribution
-  void PaintPaletteGrid(HWND dialog);
-  int BrowseOutputName(HWND dialog);  // 1 when a new output name was stored
-  int BrowsePalettePcx(HWND dialog);  // 1 when a file was handed to the palette reader
-
  private:
   selvo::RendererConfig config_;
 };

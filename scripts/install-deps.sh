@@ -17,6 +17,9 @@ packages=(
   googletest wine64 xvfb xauth
   # Reliability: fuzzing with clang's libFuzzer and sanitizers, valgrind
   clang libclang-rt-14-dev valgrind time
+  # Blender add-on: its tests (Cycles in background mode) and the panel
+  # screenshot (Blender's UI under Xvfb on Mesa's software OpenGL)
+  blender libgl1-mesa-dri
 )
 
 sudo_cmd=""

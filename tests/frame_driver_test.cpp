@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -16,61 +17,85 @@ namespace selvo {
 namespace {
 
 // A frame held in memory, carrying either or both ID channels.
-class MemoryFrame : public FrameAccess {
+class MemoryFrame {
  public:
-  MemoryFrame(uint16_t width, uint16_t height)
+  MemoryFrame(int width, int height)
       : width_(width), height_(height), pixels_(std::size_t(width) * height) {}
 
-  uint16_t Width() const override { return width_; }
-  uint16_t Height() const override { return height_; }
-  const void* IdChannel(int selector) override {
-    requestedSelectors.push_back(selector);
-    if (selector == 2 && !materialIds.empty()) return materialIds.data();
-    if (selector == 4 && !objectIds.empty()) return objectIds.data();
-    return nullptr;
+  // The frame as the driver sees it: its own pixels, palettized in place.
+  FrameView View() {
+    FrameView view;
+    view.width = width_;
+    view.height = height_;
+    view.pixels = pixels_.data();
+    if (!materialIds.empty()) view.materialIds.bytes = materialIds.data();
+    if (!objectIds.empty()) view.objectIds.words = objectIds.data();
+    view.frameNumber = frameNumber;
+    return view;
   }
-  bool FetchPixels(int x, int y, int count, Pixel64* out) override {
-    if (y == failingRow) return false;
-    std::copy_n(&pixels_[Offset(x, y)], count, out);
-    return true;
-  }
-  void StorePixels(int x, int y, int count, const Pixel64* in) override {
-    std::copy_n(in, count, &pixels_[Offset(x, y)]);
-  }
-  int FrameNumber() const override { return frameNumber; }
 
   Pixel64& At(int x, int y) { return pixels_[Offset(x, y)]; }
   const std::vector<Pixel64>& Pixels() const { return pixels_; }
 
   std::vector<uint8_t> materialIds;
   std::vector<uint16_t> objectIds;
-  std::vector<int> requestedSelectors;
-  int failingRow = -1;
   int frameNumber = 7;
 
  private:
   std::size_t Offset(int x, int y) const { return std::size_t(y) * width_ + x; }
-  uint16_t width_, height_;
+  int width_, height_;
   std::vector<Pixel64> pixels_;
 };
 
-// Records the progress messages and answers the abort query from a given
-// query on (counted from 0).
-class ScriptedProgress : public ProgressWindow {
+// The same frame handed out a row at a time, as a host does; a row may be
+// made unreadable.
+class RowByRowFrame : public RowTransfer {
  public:
+  explicit RowByRowFrame(MemoryFrame& frame) : frame_(frame), view_(frame.View()) {}
+
+  FrameView View() {
+    FrameView view = view_;
+    view.pixels = nullptr;
+    view.rowTransfer = this;
+    return view;
+  }
+  bool FetchRow(int y, Pixel64* row) override {
+    fetched.push_back(y);
+    if (y == failingRow) return false;
+    std::copy_n(&frame_.At(0, y), view_.width, row);
+    return true;
+  }
+  void StoreRow(int y, const Pixel64* row) override {
+    stored.push_back(y);
+    std::copy_n(row, view_.width, &frame_.At(0, y));
+  }
+
+  int failingRow = -1;
+  std::vector<int> fetched, stored;
+
+ private:
+  MemoryFrame& frame_;
+  FrameView view_;
+};
+
+// Records the progress reports and answers the abort query from a given
+// query on (counted from 0).
+class ScriptedProgress : public RowProgress {
+ public:
+  enum Kind { kProgress, kAbortQuery };
   explicit ScriptedProgress(int abortAtQuery = -1) : abortAtQuery_(abortAtQuery) {}
   void ReportProgress(int row, int lastRow) override {
-    messages.push_back({kProgressMessage, row, lastRow});
+    messages.push_back({kProgress, row, lastRow});
   }
   void QueryAbort(int32_t* abortFlag) override {
-    messages.push_back({kAbortQueryMessage, 0, *abortFlag});
+    messages.push_back({kAbortQuery, 0, *abortFlag});
     if (queries++ == abortAtQuery_) *abortFlag = 1;
   }
   struct Message {
-    unsigned id;
-    int wParam, value;
+    Kind kind;
+    int row, value;
     bool operator==(const Message& o) const {
-      return id == o.id && wParam == o.wParam && value == o.value;
+      return kind == o.kind && row == o.row && value == o.value;
     }
   };
   std::vector<Message> messages;
@@ -103,12 +128,6 @@ class FrameDriver : public ::testing::Test {
   test::ScratchDir scratch_;
 };
 
-TEST_F(FrameDriver, NoFrameAnswersNoSource) {
-  ScriptedProgress progress;
-  EXPECT_EQ(RenderFrame(config, nullptr, progress, buffers).status, FrameStatus::kNoSource);
-  EXPECT_TRUE(progress.messages.empty());
-}
-
 TEST_F(FrameDriver, FramesThatCannotBeRenderedStayUntouched) {
   MemoryFrame empty(0, 4);
   empty.materialIds.assign(1, 0);
@@ -118,9 +137,8 @@ TEST_F(FrameDriver, FramesThatCannotBeRenderedStayUntouched) {
   const std::vector<Pixel64> before = noChannel.Pixels();
 
   ScriptedProgress progress;
-  EXPECT_EQ(RenderFrame(config, &empty, progress, buffers).status, FrameStatus::kNotRendered);
-  EXPECT_EQ(RenderFrame(config, &noChannel, progress, buffers).status, FrameStatus::kNotRendered);
-  EXPECT_EQ(noChannel.requestedSelectors, std::vector<int>{2});
+  EXPECT_EQ(RenderFrame(config, empty.View(), progress, buffers).status, FrameStatus::kNotRendered);
+  EXPECT_EQ(RenderFrame(config, noChannel.View(), progress, buffers).status, FrameStatus::kNotRendered);
   EXPECT_TRUE(progress.messages.empty());
   EXPECT_EQ(std::memcmp(before.data(), noChannel.Pixels().data(), before.size() * sizeof(Pixel64)), 0);
   EXPECT_TRUE(FilesInFolder().empty());
@@ -129,18 +147,20 @@ TEST_F(FrameDriver, FramesThatCannotBeRenderedStayUntouched) {
 TEST_F(FrameDriver, SendsProgressThenAbortQueryBeforeEveryRow) {
   MemoryFrame frame = GreyFrame();
   ScriptedProgress progress;
-  const FrameResult result = RenderFrame(config, &frame, progress, buffers);
+  const FrameResult result = RenderFrame(config, frame.View(), progress, buffers);
   EXPECT_EQ(result.status, FrameStatus::kWritten);
   using M = ScriptedProgress::Message;
-  const std::vector<M> expected = {{1056, 0, 2}, {1057, 0, 0}, {1056, 1, 2},
-                                   {1057, 0, 0}, {1056, 2, 2}, {1057, 0, 0}};
+  const auto kProgress = ScriptedProgress::kProgress;
+  const auto kQuery = ScriptedProgress::kAbortQuery;
+  const std::vector<M> expected = {{kProgress, 0, 2}, {kQuery, 0, 0}, {kProgress, 1, 2},
+                                   {kQuery, 0, 0},    {kProgress, 2, 2}, {kQuery, 0, 0}};
   EXPECT_EQ(progress.messages, expected);
 }
 
 TEST_F(FrameDriver, DefaultRangesPaintEveryPixelWithEntryZero) {
   MemoryFrame frame = GreyFrame();
   ScriptedProgress progress;
-  const FrameResult result = RenderFrame(config, &frame, progress, buffers);
+  const FrameResult result = RenderFrame(config, frame.View(), progress, buffers);
   ASSERT_EQ(result.status, FrameStatus::kWritten);
   EXPECT_EQ(result.rowsDone, 3);
   EXPECT_EQ(buffers.indices, IndexBuffer(15, 0));
@@ -157,7 +177,7 @@ TEST_F(FrameDriver, MapsEachPixelWithTheRangeOfItsId) {
   config.ranges[2] = ColorRange{100, 100, 0};
   MemoryFrame frame = GreyFrame();
   ScriptedProgress progress;
-  ASSERT_EQ(RenderFrame(config, &frame, progress, buffers).status, FrameStatus::kWritten);
+  ASSERT_EQ(RenderFrame(config, frame.View(), progress, buffers).status, FrameStatus::kWritten);
 
   const IndexBuffer expected = {255, 255, 255, 255, 255,  // row 0: ID 0
                                 17,  17,  17,  17,  18,   // row 1: levels 20000..36000, dithered
@@ -180,8 +200,7 @@ TEST_F(FrameDriver, ObjectChannelIdsAreSixteenBitAndLargeOnesUseIdZero) {
   frame.objectIds = {5, 0x0105, 16, 65535};  // 0x0105 is not ID 5
   frame.materialIds = {5, 5, 5, 5};
   ScriptedProgress progress;
-  ASSERT_EQ(RenderFrame(config, &frame, progress, buffers).status, FrameStatus::kWritten);
-  EXPECT_EQ(frame.requestedSelectors, std::vector<int>{4});
+  ASSERT_EQ(RenderFrame(config, frame.View(), progress, buffers).status, FrameStatus::kWritten);
   EXPECT_EQ(buffers.indices, (IndexBuffer{200, 9, 9, 9}));
 }
 
@@ -190,7 +209,7 @@ TEST_F(FrameDriver, AbortAtTheFirstQueryLeavesTheFrameUntouched) {
   MemoryFrame frame = GreyFrame();
   const std::vector<Pixel64> before = frame.Pixels();
   ScriptedProgress progress(0);
-  const FrameResult result = RenderFrame(config, &frame, progress, buffers);
+  const FrameResult result = RenderFrame(config, frame.View(), progress, buffers);
   EXPECT_EQ(result.status, FrameStatus::kAborted);
   EXPECT_EQ(result.rowsDone, 0);
   EXPECT_EQ(progress.messages.size(), 2u);
@@ -202,23 +221,103 @@ TEST_F(FrameDriver, AbortOrFetchFailureKeepsFinishedRowsAndWritesNoFile) {
   config.ranges[0] = config.ranges[1] = config.ranges[2] = ColorRange{255, 255, 0};
   for (bool abort : {true, false}) {
     MemoryFrame frame = GreyFrame();
-    frame.failingRow = abort ? -1 : 2;
+    RowByRowFrame rows(frame);
+    rows.failingRow = abort ? -1 : 2;
     ScriptedProgress progress(abort ? 2 : -1);
-    const FrameResult result = RenderFrame(config, &frame, progress, buffers);
+    const FrameResult result = RenderFrame(config, rows.View(), progress, buffers);
     EXPECT_EQ(result.status, abort ? FrameStatus::kAborted : FrameStatus::kFetchFailed);
     EXPECT_EQ(result.rowsDone, 2);
+    EXPECT_EQ(rows.stored, (std::vector<int>{0, 1}));
     EXPECT_EQ(frame.At(4, 1).r, 65280) << "row 1 palettized";
     EXPECT_EQ(frame.At(0, 2).r, 10 * 4000) << "row 2 as rendered";
     EXPECT_TRUE(FilesInFolder().empty());
   }
 }
 
+// A frame handed out a row at a time gets each row back once, in order, as
+// palettized as a frame in memory.
+TEST_F(FrameDriver, RowByRowFrameGetsTheSamePixelsAsAFrameInMemory) {
+  config.ranges[1] = ColorRange{16, 19, 1};
+  config.ranges[2] = ColorRange{100, 120, 0};
+  MemoryFrame inMemory = GreyFrame();
+  MemoryFrame handedOut = GreyFrame();
+  RowByRowFrame rows(handedOut);
+  ScriptedProgress progress;
+  ASSERT_EQ(RenderFrame(config, inMemory.View(), progress, buffers).status, FrameStatus::kWritten);
+  const IndexBuffer inMemoryIndices = buffers.indices;
+  ASSERT_EQ(RenderFrame(config, rows.View(), progress, buffers).status, FrameStatus::kWritten);
+  EXPECT_EQ(rows.fetched, (std::vector<int>{0, 1, 2}));
+  EXPECT_EQ(rows.stored, (std::vector<int>{0, 1, 2}));
+  EXPECT_EQ(buffers.indices, inMemoryIndices);
+  EXPECT_EQ(std::memcmp(inMemory.Pixels().data(), handedOut.Pixels().data(),
+                        inMemory.Pixels().size() * sizeof(Pixel64)), 0);
+}
+
+// Lent threads as the driver sees them, played on one thread: items run
+// last first, each on a thread of its own choosing, so that any reliance on
+// order or on one mapper shows.
+class BackwardsWorkers : public RowWorkers {
+ public:
+  int Threads() const override { return 3; }
+  void Run(int count, const std::function<void(int, int)>& task) override {
+    ++rounds;
+    for (int item = count - 1; item >= 0; --item) task(item, item % 3);
+  }
+  int rounds = 0;
+};
+
+// 150 rows of noisy colour, material IDs 0..3 by column: more than one band.
+MemoryFrame NoisyFrame() {
+  MemoryFrame frame(37, 150);
+  uint32_t state = 12345;
+  for (int y = 0; y < 150; ++y)
+    for (int x = 0; x < 37; ++x) {
+      uint16_t channel[3];
+      for (uint16_t& c : channel) c = uint16_t((state = state * 1664525 + 1013904223) >> 16);
+      frame.At(x, y) = Pixel64{channel[0], channel[1], channel[2], 65535};
+      frame.materialIds.push_back(uint8_t(x % 4));
+    }
+  return frame;
+}
+
+TEST_F(FrameDriver, LentThreadsGiveTheSameFrameReportsAndStops) {
+  for (int i = 0; i < 256; ++i) config.palette[3 * i] = config.palette[3 * i + 2] = uint8_t(i);
+  config.ranges[1] = ColorRange{10, 200, 1};
+  config.ranges[2] = ColorRange{0, 255, 0};
+  config.ranges[3] = ColorRange{40, 41, 0};
+  for (int method : {kUniformDistribution, kFindMostSimilarColor}) {
+    config.method = method;
+    for (int abortAt : {-1, 0, 100, 149}) {
+      MemoryFrame alone = NoisyFrame(), lent = NoisyFrame();
+      RowByRowFrame lentRows(lent);  // odd rounds: rows handed out on the threads
+      ScriptedProgress aloneProgress(abortAt), lentProgress(abortAt);
+      FrameBuffers aloneBuffers, lentBuffers;
+      BackwardsWorkers workers;
+      lentBuffers.workers = &workers;
+      const FrameResult expected = RenderFrame(config, alone.View(), aloneProgress, aloneBuffers);
+      const bool rowByRow = abortAt % 2 != 0;
+      const FrameResult result =
+          RenderFrame(config, rowByRow ? lentRows.View() : lent.View(), lentProgress, lentBuffers);
+      EXPECT_EQ(result.status, expected.status) << method << " " << abortAt;
+      EXPECT_EQ(result.rowsDone, abortAt < 0 ? 150 : abortAt);
+      EXPECT_EQ(result.rowsDone, expected.rowsDone);
+      EXPECT_TRUE(lentProgress.messages == aloneProgress.messages) << method << " " << abortAt;
+      EXPECT_EQ(std::memcmp(lent.Pixels().data(), alone.Pixels().data(),
+                            alone.Pixels().size() * sizeof(Pixel64)), 0) << method << " " << abortAt;
+      const std::size_t done = std::size_t(expected.rowsDone) * 37;
+      EXPECT_TRUE(std::equal(aloneBuffers.indices.begin(), aloneBuffers.indices.begin() + done,
+                             lentBuffers.indices.begin()));
+      if (abortAt != 0) EXPECT_GT(workers.rounds, 0);  // the rows went to the threads
+    }
+  }
+}
+
 TEST_F(FrameDriver, AbortFlagStartsClearedForEachFrame) {
   MemoryFrame frame = GreyFrame();
   ScriptedProgress aborting(0);
-  RenderFrame(config, &frame, aborting, buffers);
+  RenderFrame(config, frame.View(), aborting, buffers);
   ScriptedProgress next;
-  EXPECT_EQ(RenderFrame(config, &frame, next, buffers).status, FrameStatus::kWritten);
+  EXPECT_EQ(RenderFrame(config, frame.View(), next, buffers).status, FrameStatus::kWritten);
   EXPECT_EQ(next.messages[1].value, 0);
 }
 
@@ -227,7 +326,7 @@ TEST_F(FrameDriver, WritesThePcxUnderTheComposedName) {
   MemoryFrame frame = GreyFrame();
   frame.frameNumber = 12;
   ScriptedProgress progress;
-  const FrameResult result = RenderFrame(config, &frame, progress, buffers);
+  const FrameResult result = RenderFrame(config, frame.View(), progress, buffers);
   ASSERT_EQ(result.status, FrameStatus::kWritten);
   EXPECT_EQ(result.pcxPath, scratch_.Path("shot0012.pcx"));
 
@@ -255,27 +354,10 @@ TEST_F(FrameDriver, UnusableNamesPalettizeButWriteNoFile) {
   for (const auto& [settings, status] : runs) {
     MemoryFrame frame = GreyFrame();
     ScriptedProgress progress;
-    EXPECT_EQ(RenderFrame(*settings, &frame, progress, buffers).status, status);
+    EXPECT_EQ(RenderFrame(*settings, frame.View(), progress, buffers).status, status);
     EXPECT_EQ(frame.At(4, 2).r, 65280);
   }
   EXPECT_TRUE(FilesInFolder().empty());
-}
-
-TEST(ComposeOutputName, CutsAtTheFirstDotAndAppendsTheFrameNumber) {
-  EXPECT_EQ(ComposeOutputName("slvo.pcx", 7), "slvo0007.pcx");
-  EXPECT_EQ(ComposeOutputName("walk.cycle.pcx", 12345), "walk12345.pcx");
-  EXPECT_EQ(ComposeOutputName("frames", 3), "frames0003.pcx");
-  EXPECT_EQ(ComposeOutputName("C:\\my.dir\\x.pcx", 3), "C:\\my0003.pcx");
-  EXPECT_EQ(ComposeOutputName("slvo.pcx", -1), "slvo-001.pcx");
-  EXPECT_EQ(ComposeOutputName(".pcx", 0), "0000.pcx");
-  EXPECT_EQ(ComposeOutputName("a.pcx", -2147483647 - 1), "a-2147483648.pcx");
-}
-
-TEST(ComposeOutputName, RefusesNamesPastTwoHundredFiftyFiveCharacters) {
-  const std::string base247(247, 'n');
-  EXPECT_EQ(ComposeOutputName(base247 + ".pcx", 1).size(), 255u);
-  EXPECT_EQ(ComposeOutputName(base247 + "n.pcx", 1), "");
-  EXPECT_EQ(ComposeOutputName(base247 + ".pcx", 10000), "");
 }
 
 }  // namespace

@@ -39,6 +39,44 @@ TEST(UniformDistribution, WeighsChannelsAsLuminance) {
   EXPECT_DOUBLE_EQ(Luminance(Grey(65535)), 65535.0);
 }
 
+// The luminance is summed as (0.11 B + 0.59 G) + 0.3 R in doubles, and the
+// order shows in the index. Each colour below has an exact luminance
+// (11 B + 59 G + 30 R) / 100 that puts the ramp's product exactly on a step
+// boundary, a multiple of 65536, so the last bit of the rounded sum decides
+// the step: (0.11 B + 0.3 R) + 0.59 G or (0.59 G + 0.3 R) + 0.11 B gives at
+// least one of them the neighbouring index. The dithered cases were found by
+// a search over such boundary colours (for ranges whose 2 (To - From) + 1 is
+// a multiple of 5, the only ones with boundaries a 16-bit colour reaches),
+// keeping those where another order changes the index at the position given;
+// the expected indices come from the same double arithmetic done in Python.
+TEST(UniformDistribution, SumsTheLuminanceBlueGreenThenRed) {
+  // 160 L is exactly 63 * 65536; 0.3 R + 0.59 G first gives 62.
+  EXPECT_EQ(int(MapUniform(Pixel64{20810, 22909, 54959, 0}, ColorRange{0, 159, 0})), 63);
+
+  struct DitheredCase {
+    Pixel64 color;
+    ColorRange range;
+    int x, y;
+    int index;
+  };
+  const DitheredCase cases[] = {
+      // Either other order gives 1, 45 and 11.
+      {{5494, 5724, 49640, 0}, {0, 12, 1}, 0, 0, 2},
+      {{3639, 13053, 15389, 0}, {40, 77, 1}, 2, 4, 46},
+      {{8274, 7008, 11340, 0}, {3, 65, 1}, 1, 0, 10},
+      // Blue and red first gives 12, as does a fused multiply-add for the last sum.
+      {{34156, 47378, 10198, 0}, {10, 12, 1}, 3, 2, 11},
+      // Green and red first gives 102, and 195 in the reversed range.
+      {{5196, 12040, 16576, 0}, {100, 112, 1}, 5, 7, 101},
+      {{1888, 279, 41017, 0}, {200, 137, 1}, 0, 1, 197},
+  };
+  for (const DitheredCase& c : cases) {
+    EXPECT_EQ(int(MapUniformDithered(c.color, c.x, c.y, c.range)), c.index)
+        << c.color.r << " " << c.color.g << " " << c.color.b << " in " << int(c.range.from)
+        << ".." << int(c.range.to);
+  }
+}
+
 TEST(UniformDistribution, SingleEntryRangeGivesThatEntryEverywhere) {
   for (int level = 0; level <= 65535; level += 4369) {
     for (int x = 0; x < 2; ++x) {

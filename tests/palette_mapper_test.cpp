@@ -219,39 +219,30 @@ TEST(PaletteMapper, FollowsSettingsThatChangeBetweenFrames) {
 }
 
 // A frame in memory with a byte ID channel.
-class MemoryFrame : public FrameAccess {
- public:
+struct MemoryFrame {
   MemoryFrame(int width, int height, std::mt19937& rng)
-      : width_(width), height_(height), ids_(RandomIds<uint8_t>(rng, width * height, 30)) {
+      : width(width), height(height), ids(RandomIds<uint8_t>(rng, width * height, 30)) {
     for (int y = 0; y < height; ++y) {
       const std::vector<Pixel64> row = RandomRow(rng, width);
-      pixels_.insert(pixels_.end(), row.begin(), row.end());
+      pixels.insert(pixels.end(), row.begin(), row.end());
     }
   }
-  uint16_t Width() const override { return uint16_t(width_); }
-  uint16_t Height() const override { return uint16_t(height_); }
-  const void* IdChannel(int selector) override {
-    return selector == kMaterialEffectsSelector ? ids_.data() : nullptr;
+  FrameView View() {
+    FrameView view;
+    view.width = width;
+    view.height = height;
+    view.pixels = pixels.data();
+    view.materialIds.bytes = ids.data();
+    view.frameNumber = 1;
+    return view;
   }
-  bool FetchPixels(int x, int y, int count, Pixel64* destination) override {
-    std::copy_n(pixels_.begin() + y * width_ + x, count, destination);
-    return true;
-  }
-  void StorePixels(int x, int y, int count, const Pixel64* source) override {
-    std::copy_n(source, count, pixels_.begin() + y * width_ + x);
-  }
-  int FrameNumber() const override { return 1; }
 
-  const std::vector<uint8_t>& ids() const { return ids_; }
-  const std::vector<Pixel64>& pixels() const { return pixels_; }
-
- private:
-  int width_, height_;
-  std::vector<uint8_t> ids_;
-  std::vector<Pixel64> pixels_;
+  int width, height;
+  std::vector<uint8_t> ids;
+  std::vector<Pixel64> pixels;
 };
 
-class SilentProgress : public ProgressWindow {
+class SilentProgress : public RowProgress {
  public:
   void ReportProgress(int, int) override {}
   void QueryAbort(int32_t*) override {}
@@ -267,13 +258,13 @@ TEST(RenderFrameWithMapper, SequenceSharingBuffersMatchesMapPixel) {
   for (int frameIndex = 0; frameIndex < 3; ++frameIndex) {
     if (frameIndex == 2) std::swap(config.palette[0], config.palette[700]);
     MemoryFrame frame(97, 31, rng);
-    const std::vector<Pixel64> original = frame.pixels();
-    const FrameResult result = RenderFrame(config, &frame, progress, buffers);
+    const std::vector<Pixel64> original = frame.pixels;
+    const FrameResult result = RenderFrame(config, frame.View(), progress, buffers);
     ASSERT_EQ(result.status, FrameStatus::kWritten);
     for (int y = 0; y < 31; ++y)
       for (int x = 0; x < 97; ++x) {
         const std::size_t at = std::size_t(y) * 97 + x;
-        const ColorRange& range = RangeForId(config, frame.ids()[at]);
+        const ColorRange& range = RangeForId(config, frame.ids[at]);
         ASSERT_EQ(buffers.indices[at],
                   MapPixel(original[at], x, y, range, config.palette, config.method))
             << "frame " << frameIndex << " pixel " << x << ", " << y;

@@ -8,8 +8,10 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <utility>
 #include <vector>
 
+#include "tests/pcx_decode.h"
 #include "tests/scratch_dir.h"
 
 namespace selvo {
@@ -29,20 +31,6 @@ Bytes DataSection(const Bytes& indices, int width, int height) {
   const Bytes file = EncodePcxToMemory(indices.data(), width, height, TestPalette().data());
   EXPECT_GE(file.size(), kPcxHeaderSize + kPcxTrailerSize);
   return Bytes(file.begin() + kPcxHeaderSize, file.end() - kPcxTrailerSize);
-}
-
-// An independent decoder for the written subset of the format.
-Bytes DecodeRle(const Bytes& data, std::size_t pixelCount) {
-  Bytes out;
-  for (std::size_t p = 0; p < data.size() && out.size() < pixelCount;) {
-    const uint8_t c = data[p++];
-    if ((c & 0xC0) == 0xC0) {
-      out.insert(out.end(), c & 0x3F, data.at(p++));
-    } else {
-      out.push_back(c);
-    }
-  }
-  return out;
 }
 
 unsigned U16At(const Bytes& b, std::size_t offset) { return b[offset] | b[offset + 1] << 8; }
@@ -91,27 +79,36 @@ TEST(PcxEncoding, TrailerIsTheMarkerAndThePalette) {
   EXPECT_EQ(Bytes(file.end() - 768, file.end()), palette);
 }
 
+// The shared decoder is strict: it also fails on a run that crosses the end
+// of a scanline.
 TEST(PcxEncoding, RandomImagesDecodeBackToTheirIndices) {
   std::mt19937 random(11);
+  const Bytes palette = TestPalette();
   for (int round = 0; round < 200; ++round) {
     const int width = 1 + random() % 150;
     const int height = 1 + random() % 5;
     Bytes indices(std::size_t(width) * height);
     // Few distinct values, so that long runs and escapes both occur.
     for (auto& v : indices) v = uint8_t(0xBE + random() % 4);
-    const Bytes data = DataSection(indices, width, height);
-    EXPECT_EQ(DecodeRle(data, indices.size()), indices) << width << "x" << height;
-    // Every scanline decodes on its own: no run crosses a line end.
-    std::size_t p = 0;
-    for (int y = 0; y < height; ++y) {
-      std::size_t lineBytes = 0;
-      while (lineBytes < std::size_t(width)) {
-        const uint8_t c = data.at(p++);
-        lineBytes += (c & 0xC0) == 0xC0 ? (p++, c & 0x3F) : 1;
-      }
-      ASSERT_EQ(lineBytes, std::size_t(width)) << "line " << y;
-    }
+    const test::DecodedPcx decoded =
+        test::DecodePcx(EncodePcxToMemory(indices.data(), width, height, palette.data()));
+    ASSERT_TRUE(decoded.ok) << width << "x" << height;
+    EXPECT_EQ(decoded.width, width);
+    EXPECT_EQ(decoded.height, height);
+    EXPECT_EQ(decoded.indices, indices) << width << "x" << height;
+    EXPECT_EQ(decoded.palette, palette);
   }
+}
+
+// What the tests' decoder must refuse for the test above to prove that
+// runs stop at every scanline: the same 2 x 2 image as one run of four.
+TEST(PcxEncoding, TheTestDecoderRefusesARunAcrossScanlines) {
+  Bytes file = EncodePcxToMemory(Bytes{9, 9, 9, 9}.data(), 2, 2, TestPalette().data());
+  ASSERT_TRUE(test::DecodePcx(file).ok);
+  const Bytes oneRun = {0xC4, 0x09};
+  file.erase(file.begin() + kPcxHeaderSize, file.end() - kPcxTrailerSize);
+  file.insert(file.begin() + kPcxHeaderSize, oneRun.begin(), oneRun.end());
+  EXPECT_FALSE(test::DecodePcx(file).ok);
 }
 
 TEST(PcxEncoding, ImagesWithoutPixelsOrTooLargeAreRefused) {
@@ -134,31 +131,40 @@ class PcxFile : public ::testing::Test {
   const fs::path& folder_ = scratch_.root();
 };
 
+// The command line's writer and the module's in-place one agree on
+// everything but what a failed write leaves behind.
+const std::pair<const char*, decltype(&WritePcx)> kWriters[] = {
+    {"WritePcx", WritePcx}, {"WritePcxInPlace", WritePcxInPlace}};
+
 TEST_F(PcxFile, WritesTheEncodingAndReplacesAnOlderFile) {
   const Bytes palette = TestPalette();
   const fs::path path = folder_ / "frame0001.pcx";
-  std::ofstream(path) << "an older, longer file that must not shine through";
   const Bytes indices = {1, 1, 0xC7};
-  ASSERT_EQ(WritePcx(path.string(), indices.data(), 3, 1, palette.data()), "");
-  EXPECT_EQ(Read(path), EncodePcxToMemory(indices.data(), 3, 1, palette.data()));
-  EXPECT_EQ(FileCount(), 1u);
+  for (const auto& [name, write] : kWriters) {
+    std::ofstream(path) << "an older, longer file that must not shine through";
+    ASSERT_EQ(write(path.string(), indices.data(), 3, 1, palette.data()), "") << name;
+    EXPECT_EQ(Read(path), EncodePcxToMemory(indices.data(), 3, 1, palette.data())) << name;
+    EXPECT_EQ(FileCount(), 1u) << name;
+  }
 }
 
 TEST_F(PcxFile, UncreatableFileSaysWhyAndLeavesNothing) {
   const Bytes palette = TestPalette();
   const uint8_t pixel = 4;
   const std::string missing = (folder_ / "missing" / "a.pcx").string();
-  EXPECT_EQ(WritePcx(missing, &pixel, 1, 1, palette.data()),
-            missing + ": cannot create file: No such file or directory");
   const std::string empty = (folder_ / "a.pcx").string();
-  EXPECT_EQ(WritePcx(empty, &pixel, 0, 1, palette.data()),
-            empty + ": 0 x 1 pixels cannot be a PCX file");
-  EXPECT_EQ(FileCount(), 0u);
+  for (const auto& [name, write] : kWriters) {
+    EXPECT_EQ(write(missing, &pixel, 1, 1, palette.data()),
+              missing + ": cannot create file: No such file or directory") << name;
+    EXPECT_EQ(write(empty, &pixel, 0, 1, palette.data()),
+              empty + ": 0 x 1 pixels cannot be a PCX file") << name;
+    EXPECT_EQ(FileCount(), 0u) << name;
+  }
 }
 
-TEST_F(PcxFile, WriteThatFailsPartWayLeavesNoTruncatedFile) {
-  // A file-size limit makes the disk "full" after 4 KiB.
-  const fs::path path = folder_ / "big0001.pcx";
+// Writes a 300 x 300 noise frame over a 3-byte older file with the disk
+// "full" after 4 KiB (a file-size limit); returns the writer's error.
+std::string WriteIntoFullDisk(decltype(&WritePcx) write, const fs::path& path) {
   const Bytes older = {1, 2, 3};
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(older.data()), 3);
   std::mt19937 random(3);
@@ -170,13 +176,27 @@ TEST_F(PcxFile, WriteThatFailsPartWayLeavesNoTruncatedFile) {
   signal(SIGXFSZ, SIG_IGN);
   rlimit small = saved;
   small.rlim_cur = 4096;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  const std::string error = WritePcx(path.string(), noise.data(), 300, 300, TestPalette().data());
+  if (setrlimit(RLIMIT_FSIZE, &small) != 0) return "setrlimit failed";
+  const std::string error = write(path.string(), noise.data(), 300, 300, TestPalette().data());
   setrlimit(RLIMIT_FSIZE, &saved);
+  return error;
+}
 
-  EXPECT_EQ(error, path.string() + ": cannot write file: File too large");
-  EXPECT_EQ(Read(path), older) << "the earlier frame survives";
+TEST_F(PcxFile, WriteThatFailsPartWayLeavesNoTruncatedFile) {
+  const fs::path path = folder_ / "big0001.pcx";
+  EXPECT_EQ(WriteIntoFullDisk(WritePcx, path),
+            path.string() + ": cannot write file: File too large");
+  EXPECT_EQ(Read(path), Bytes({1, 2, 3})) << "the earlier frame survives";
   EXPECT_EQ(FileCount(), 1u) << "no partial file is left beside it";
+}
+
+// Writing in place cannot keep the earlier frame, but never leaves a
+// truncated one that looks complete.
+TEST_F(PcxFile, InPlaceWriteThatFailsPartWayRemovesThePartialFile) {
+  const fs::path path = folder_ / "big0001.pcx";
+  EXPECT_EQ(WriteIntoFullDisk(WritePcxInPlace, path),
+            path.string() + ": cannot write file: File too large");
+  EXPECT_EQ(FileCount(), 0u);
 }
 
 TEST_F(PcxFile, LongNamesStillGetATemporaryFileThatFits) {

@@ -136,5 +136,22 @@ TEST(RendererConfig, OutputNameNeedsATerminatorWithinTheField) {
   EXPECT_EQ(config.outputName[9], 0) << "old name bytes are cleared";
 }
 
+TEST(ComposeOutputName, CutsAtTheFirstDotAndAppendsTheFrameNumber) {
+  EXPECT_EQ(ComposeOutputName("slvo.pcx", 7), "slvo0007.pcx");
+  EXPECT_EQ(ComposeOutputName("walk.cycle.pcx", 12345), "walk12345.pcx");
+  EXPECT_EQ(ComposeOutputName("frames", 3), "frames0003.pcx");
+  EXPECT_EQ(ComposeOutputName("C:\\my.dir\\x.pcx", 3), "C:\\my0003.pcx");
+  EXPECT_EQ(ComposeOutputName("slvo.pcx", -1), "slvo-001.pcx");
+  EXPECT_EQ(ComposeOutputName(".pcx", 0), "0000.pcx");
+  EXPECT_EQ(ComposeOutputName("a.pcx", -2147483647 - 1), "a-2147483648.pcx");
+}
+
+TEST(ComposeOutputName, RefusesNamesPastTwoHundredFiftyFiveCharacters) {
+  const std::string base247(247, 'n');
+  EXPECT_EQ(ComposeOutputName(base247 + ".pcx", 1).size(), 255u);
+  EXPECT_EQ(ComposeOutputName(base247 + "n.pcx", 1), "");
+  EXPECT_EQ(ComposeOutputName(base247 + ".pcx", 10000), "");
+}
+
 }  // namespace
 }  // namespace selvo

@@ -33,8 +33,10 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::ofstream raw(argv[2], std::ios::binary);
-  const char size[4] = {char(width), char(width >> 8), char(height), char(height >> 8)};
-  raw.write(size, 4);
+  // Width and height as 32-bit little-endian numbers, as the Pillow decoder
+  // writes them.
+  const char size[8] = {char(width), char(width >> 8), 0, 0, char(height), char(height >> 8), 0, 0};
+  raw.write(size, 8);
   raw.write(reinterpret_cast<const char*>(indices.data()), indices.size());
   raw.write(reinterpret_cast<const char*>(palette.data()), palette.size());
   return raw ? 0 : 1;

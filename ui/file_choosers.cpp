@@ -1,7 +1,5 @@
-// The setup dialog's two file choosers: "Browse..." picks the base name of
-// the per-frame output files, "Browse from PCX..." takes over the palette of
-// a PCX file into the dialog's working palette.
-#include <windows.h>
+#include "ui/file_choosers.h"
+
 #include <commdlg.h>
 
 #include <cstddef>
@@ -11,7 +9,6 @@
 
 #include "host/sdk/utilities.h"
 #include "pcx/pcx_palette.h"
-#include "plugin/palette_renderer.h"
 #include "ui/chooser_names.h"
 #include "ui/setup_dialog.h"
 
@@ -59,11 +56,11 @@ OPENFILENAMEA ChooserRecord(HWND dialog, PcxFilter& filter, DWORD filterIndex,
 
 }  // namespace
 
-int PaletteRenderer::BrowseOutputName(HWND dialog) {
+int BrowseOutputName(HWND dialog, selvo::RendererConfig& settings) {
   PcxFilter filter;
   char name[selvo::kNameSize] = {};
   // The stored name, not what edit box shows now; 255 characters at most.
-  std::memcpy(name, Config().outputName, selvo::kNameSize - 1);
+  std::memcpy(name, settings.outputName, selvo::kNameSize - 1);
   OPENFILENAMEA record =
       ChooserRecord(dialog, filter, kOutputFilterIndex, name, kOutputTitle, OFN_HIDEREADONLY);
   if (!GetOpenFileNameA(&record)) return 0;
@@ -72,11 +69,11 @@ int PaletteRenderer::BrowseOutputName(HWND dialog) {
   const std::optional<std::string> base = selvo::ui::OutputBaseName(name);
   if (!base) return 0;
   // At once, not at OK: Cancel of the setup dialog keeps the new name.
-  std::memcpy(Config().outputName, base->c_str(), base->size() + 1);
+  std::memcpy(settings.outputName, base->c_str(), base->size() + 1);
   return 1;
 }
 
-int PaletteRenderer::BrowsePalettePcx(HWND dialog) {
+int BrowsePalettePcx(HWND dialog) {
   PcxFilter filter;
   char name[selvo::kNameSize] = {};
   std::strcpy(name, kInitialDirectory);

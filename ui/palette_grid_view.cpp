@@ -1,7 +1,6 @@
 #include "ui/palette_grid_view.h"
 
 #include "host/sdk/custom_controls.h"
-#include "plugin/palette_renderer.h"
 #include "ui/palette_grid.h"
 #include "ui/setup_dialog.h"
 
@@ -39,34 +38,34 @@ void UseSystemCursor(LPCSTR which) { SetCursor(LoadCursorA(nullptr, which)); }
 }  // namespace
 
 // Outside WM_PAINT (after a click): straight onto the dialog's own DC.
-void PaletteRenderer::PaintPaletteGrid(HWND dialog) {
+void PaintPaletteGrid(HWND dialog, const selvo::RendererConfig& settings) {
   HDC dc = GetDC(dialog);
   if (dc == nullptr) return;
-  DrawGrid(dialog, dc, Config());
+  DrawGrid(dialog, dc, settings);
   ReleaseDC(dialog, dc);
 }
 
 // Painting within BeginPaint/EndPaint validates the window, so the default
 // processing that follows finds nothing left to paint or erase.
-void OnGridPaint(HWND dialog, PaletteRenderer& filter) {
+void OnGridPaint(HWND dialog, const selvo::RendererConfig& settings) {
   PAINTSTRUCT paint;
   HDC dc = BeginPaint(dialog, &paint);
-  if (dc != nullptr) DrawGrid(dialog, dc, filter.Config());
+  if (dc != nullptr) DrawGrid(dialog, dc, settings);
   EndPaint(dialog, &paint);
 }
 
-void OnGridLeftClick(HWND dialog, PaletteRenderer& filter, int x, int y) {
+void OnGridLeftClick(HWND dialog, selvo::RendererConfig& settings, int x, int y) {
   SetupDialogState& state = SetupState();
   const selvo::ui::ClickOutcome outcome =
-      selvo::ui::LeftClick(state.Pick, filter.Config(), x, y, ClientBottom(dialog));
+      selvo::ui::LeftClick(state.Pick, settings, x, y, ClientBottom(dialog));
   if (outcome.pickCompleted) {
     const int id = state.Pick.ChosenId;
-    const selvo::ColorRange& range = filter.Config().ranges[id];
+    const selvo::ColorRange& range = settings.ranges[id];
     if (state.FromSpinners[id] != nullptr) state.FromSpinners[id]->SetValue(range.from, 0);
     if (state.ToSpinners[id] != nullptr) state.ToSpinners[id]->SetValue(range.to, 0);
     UseSystemCursor(IDC_ARROW);
   }
-  filter.PaintPaletteGrid(dialog);
+  PaintPaletteGrid(dialog, settings);
 }
 
 void OnGridRightClick() {

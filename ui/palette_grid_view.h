@@ -4,12 +4,14 @@
 
 #include <windows.h>
 
-class PaletteRenderer;
+#include "core/renderer_config.h"
 
+// Draws the grid straight onto the dialog's own device context (after a click).
+void PaintPaletteGrid(HWND dialog, const selvo::RendererConfig& settings);
 // WM_PAINT: draws the grid within the paint protocol, so that the dialog's
 // background erase cannot wipe it afterwards.
-void OnGridPaint(HWND dialog, PaletteRenderer& filter);
-void OnGridLeftClick(HWND dialog, PaletteRenderer& filter, int x, int y);
+void OnGridPaint(HWND dialog, const selvo::RendererConfig& settings);
+void OnGridLeftClick(HWND dialog, selvo::RendererConfig& settings, int x, int y);
 void OnGridRightClick();
 // Pick button of ID `id` pressed.
 void OnPickButton(int id);

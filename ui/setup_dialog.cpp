@@ -19,8 +19,8 @@
 
 #include "host/sdk/custom_controls.h"
 #include "host/sdk/utilities.h"
-#include "plugin/palette_renderer.h"
 #include "ui/dialogs.h"
+#include "ui/file_choosers.h"
 #include "ui/id_rows.h"
 #include "ui/palette_grid_view.h"
 
@@ -75,9 +75,8 @@ void ShowOutputName(HWND dialog, const selvo::RendererConfig& config) {
   SetDlgItemTextA(dialog, IDC_OUTPUT_NAME, name);
 }
 
-void OnInitDialog(HWND dialog, PaletteRenderer& filter) {
+void OnInitDialog(HWND dialog, const selvo::RendererConfig& config) {
   SetupDialogState& state = SetupState();
-  const selvo::RendererConfig& config = filter.Config();
   CenterWindow(dialog, GetParent(dialog));
   ShowArrowCursor();
   CheckRadioButton(dialog, IDC_MATERIAL_EFFECTS, IDC_OBJECT_CHANNEL, config.sourceChannel);
@@ -97,7 +96,7 @@ void OnInitDialog(HWND dialog, PaletteRenderer& filter) {
   for (int id = 0; id < selvo::kRangeCount; ++id)
     CheckDlgButton(dialog, kIdRows[id].dither,
                    config.ranges[id].dither != 0 ? BST_CHECKED : BST_UNCHECKED);
-  filter.UpdateDitherEnabling(dialog);
+  UpdateDitherEnabling(dialog);
 }
 
 // Radio pairs store the checked button's id; with neither checked the
@@ -120,29 +119,29 @@ void CommitSettings(HWND dialog, selvo::RendererConfig& config) {
   std::memcpy(config.palette, state.WorkingPalette, selvo::kPaletteSize);
 }
 
-void OnCommand(HWND dialog, PaletteRenderer& filter, int control) {
+void OnCommand(HWND dialog, selvo::RendererConfig& settings, int control) {
   if (control >= kFirstPickButton && control <= kLastPickButton) {
     OnPickButton(control - kFirstPickButton);
     return;
   }
   switch (control) {
     case IDOK:
-      CommitSettings(dialog, filter.Config());
+      CommitSettings(dialog, settings);
       EndDialog(dialog, 1);
       break;
     case IDCANCEL:
       EndDialog(dialog, 0);
       break;
     case IDC_BROWSE_OUTPUT:
-      filter.BrowseOutputName(dialog);
-      ShowOutputName(dialog, filter.Config());  // whatever the chooser's outcome
+      BrowseOutputName(dialog, settings);
+      ShowOutputName(dialog, settings);  // whatever the chooser's outcome
       break;
     case IDC_UNIFORM:
     case IDC_MOST_SIMILAR:
-      filter.UpdateDitherEnabling(dialog);
+      UpdateDitherEnabling(dialog);
       break;
     case IDC_BROWSE_PALETTE:
-      filter.BrowsePalettePcx(dialog);
+      BrowsePalettePcx(dialog);
       break;
   }
 }
@@ -156,31 +155,32 @@ SetupDialogState& SetupState() {
 
 INT_PTR CALLBACK SetupDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   SetupDialogState& state = SetupState();
-  if (message == WM_INITDIALOG) state.ActiveFilter = reinterpret_cast<PaletteRenderer*>(lParam);
+  if (message == WM_INITDIALOG)
+    state.ActiveFilter = reinterpret_cast<selvo::RendererConfig*>(lParam);
   if (state.ActiveFilter == nullptr) return FALSE;
-  return state.ActiveFilter->HandleSetupMessage(dialog, message, wParam, lParam);
+  return HandleSetupMessage(*state.ActiveFilter, dialog, message, wParam, lParam);
 }
 
-int RunSetupDialog(HINSTANCE module, HWND parent, PaletteRenderer* filter) {
+int RunSetupDialog(HINSTANCE module, HWND parent, selvo::RendererConfig& settings) {
   const INT_PTR result = DialogBoxParamA(module, MAKEINTRESOURCEA(IDD_SETUP), parent,
-                                         SetupDlgProc, reinterpret_cast<LPARAM>(filter));
+                                         SetupDlgProc, reinterpret_cast<LPARAM>(&settings));
   return result == 1 ? 1 : 0;  // a dialog that could not open counts as cancelled
 }
 
-INT_PTR PaletteRenderer::HandleSetupMessage(HWND dialog, UINT message, WPARAM wParam,
-                                            LPARAM lParam) {
+INT_PTR HandleSetupMessage(selvo::RendererConfig& settings, HWND dialog, UINT message,
+                           WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
-      OnInitDialog(dialog, *this);
+      OnInitDialog(dialog, settings);
       return TRUE;
     case WM_COMMAND:  // every command is answered, handled or not
-      OnCommand(dialog, *this, LOWORD(wParam));
+      OnCommand(dialog, settings, LOWORD(wParam));
       return TRUE;
     case WM_PAINT:
-      OnGridPaint(dialog, *this);
+      OnGridPaint(dialog, settings);
       return FALSE;
     case WM_LBUTTONDOWN:  // client coordinates, read unsigned
-      OnGridLeftClick(dialog, *this, LOWORD(lParam), HIWORD(lParam));
+      OnGridLeftClick(dialog, settings, LOWORD(lParam), HIWORD(lParam));
       return FALSE;
     case WM_RBUTTONDOWN:
       OnGridRightClick();
@@ -194,7 +194,7 @@ INT_PTR PaletteRenderer::HandleSetupMessage(HWND dialog, UINT message, WPARAM wP
 
 // Dither only applies to uniform distribution; the boxes keep their checks
 // while disabled.
-void PaletteRenderer::UpdateDitherEnabling(HWND dialog) {
+void UpdateDitherEnabling(HWND dialog) {
   const BOOL uniform = IsDlgButtonChecked(dialog, IDC_UNIFORM) == BST_CHECKED;
   for (int id = 0; id < selvo::kRangeCount; ++id)
     EnableWindow(GetDlgItem(dialog, kIdRows[id].dither), uniform);

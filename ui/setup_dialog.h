@@ -11,10 +11,11 @@
 #include "ui/palette_grid.h"
 
 class ISpinnerControl;
-class PaletteRenderer;
 
 struct SetupDialogState {
-  PaletteRenderer* ActiveFilter = nullptr;  // set when the dialog opens, never cleared
+  // The settings of the filter the open dialog edits: all it needs of the
+  // filter. Set when the dialog opens, never cleared.
+  selvo::RendererConfig* ActiveFilter = nullptr;
   uint8_t WorkingPalette[selvo::kPaletteSize] = {};  // committed by OK only
   ISpinnerControl* FromSpinners[selvo::kRangeCount] = {};  // null when not held
   ISpinnerControl* ToSpinners[selvo::kRangeCount] = {};
@@ -23,4 +24,10 @@ struct SetupDialogState {
 
 SetupDialogState& SetupState();
 
+// Hands every message to HandleSetupMessage once WM_INITDIALOG has named
+// the settings (its lParam); FALSE before that.
 INT_PTR CALLBACK SetupDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR HandleSetupMessage(selvo::RendererConfig& settings, HWND dialog, UINT message,
+                           WPARAM wParam, LPARAM lParam);
+// Dither boxes enabled only for uniform distribution.
+void UpdateDitherEnabling(HWND dialog);

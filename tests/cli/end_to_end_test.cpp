@@ -17,7 +17,7 @@
 #include <gtest/gtest.h>
 
 #include "core/frame_driver.h"
-#include "host/demo/demo_scene.h"
+#include "demo/demo_scene.h"
 #include "tests/cli/test_files.h"
 
 namespace selvo {
@@ -85,28 +85,18 @@ Decoded DecodeWithPillow(const std::string& image) {
 
 // The test's own frame over the demo scene, to get the core's indices
 // without any of the command's code.
-class SceneFrame : public FrameAccess {
- public:
-  explicit SceneFrame(DemoScene scene, int frame) : scene_(std::move(scene)), frame_(frame) {}
-  uint16_t Width() const override { return uint16_t(scene_.width); }
-  uint16_t Height() const override { return uint16_t(scene_.height); }
-  const void* IdChannel(int selector) override {
-    return selector == kObjectSelector ? static_cast<const void*>(scene_.objectIds.data())
-                                       : static_cast<const void*>(scene_.materialIds.data());
-  }
-  bool FetchPixels(int x, int y, int count, Pixel64* out) override {
-    std::copy_n(scene_.pixels.data() + y * scene_.width + x, count, out);
-    return true;
-  }
-  void StorePixels(int, int, int, const Pixel64*) override {}
-  int FrameNumber() const override { return frame_; }
+FrameView SceneFrame(DemoScene& scene, int frame) {
+  FrameView view;
+  view.width = scene.width;
+  view.height = scene.height;
+  view.pixels = scene.pixels.data();
+  view.materialIds.bytes = scene.materialIds.data();
+  view.objectIds.words = scene.objectIds.data();
+  view.frameNumber = frame;
+  return view;
+}
 
- private:
-  DemoScene scene_;
-  int frame_;
-};
-
-class QuietProgress : public ProgressWindow {
+class QuietProgress : public RowProgress {
  public:
   void ReportProgress(int, int) override {}
   void QueryAbort(int32_t*) override {}
@@ -122,10 +112,11 @@ TEST(EndToEnd, DemoPcxAndPreviewHoldTheCoresIndices) {
   ScratchDir elsewhere;  // the core's own run writes its PCX here
   RendererConfig config = DemoConfig();
   SetOutputName(config, elsewhere.Path("core.pcx"));
-  SceneFrame frame(RenderDemoScene(kDemoWidth, kDemoHeight, kDemoFrame), kDemoFrame);
+  DemoScene scene = RenderDemoScene(kDemoWidth, kDemoHeight, kDemoFrame);
   QuietProgress progress;
   FrameBuffers buffers;
-  ASSERT_EQ(RenderFrame(config, &frame, progress, buffers).status, FrameStatus::kWritten);
+  ASSERT_EQ(RenderFrame(config, SceneFrame(scene, kDemoFrame), progress, buffers).status,
+            FrameStatus::kWritten);
 
   const std::vector<uint8_t> palette(config.palette, config.palette + 768);
   for (const char* file : {"demo0001.pcx", "preview.png"}) {
@@ -173,6 +164,36 @@ TEST(EndToEnd, PngSequenceWithTwoWorkersAndSettingsMadeByConfig) {
     const std::string pcx = dir.Path("seq000" + std::to_string(frame) + ".pcx");
     EXPECT_EQ(DecodeWithPillow(pcx).indices, expected) << frame;
     EXPECT_EQ(DecodeWithPillow(dir.Path("p_" + std::to_string(frame) + ".png")).indices, expected);
+  }
+}
+
+// Threads change how fast a run goes, never what it writes: a sequence on
+// one thread, on two (a frame each), and single frames whose rows three
+// threads share write the same bytes, with either mapping method.
+TEST(EndToEnd, AnyNumberOfThreadsWritesTheSameBytes) {
+  for (const char* method : {"uniform", "similar"}) {
+    ScratchDir one, two, rows;
+    for (const ScratchDir* dir : {&one, &two, &rows}) {
+      ASSERT_EQ(Selvo(*dir, {"config", "init", "s.bin", "--demo"}).status, 0);
+      ASSERT_EQ(Selvo(*dir, {"config", "set", "s.bin", "--method", method}).status, 0);
+    }
+    const std::vector<std::string> render = {"render", "--demo", "--size", "301x203",
+                                             "--settings", "s.bin", "-q"};
+    const auto run = [&](const ScratchDir& dir, std::vector<std::string> more) {
+      more.insert(more.begin(), render.begin(), render.end());
+      const Outcome outcome = Selvo(dir, more);
+      EXPECT_EQ(outcome.status, 0) << method << ": " << outcome.err;
+    };
+    run(one, {"--frames", "1-4", "-j", "1", "--palettized", "p#.png"});
+    run(two, {"--frames", "1-4", "-j", "2", "--palettized", "p#.png"});
+    run(rows, {"--frame", "1", "-j", "3", "--palettized", "p1.png"});
+    run(rows, {"--frame", "4", "-j", "3", "--palettized", "p4.png"});
+    ASSERT_EQ(one.Files().size(), 9u) << method;  // 4 PCX, 4 PNG, settings
+    EXPECT_EQ(two.Files(), one.Files()) << method;
+    for (const std::string& file : one.Files())
+      EXPECT_TRUE(test::ReadBytes(two.Path(file)) == test::ReadBytes(one.Path(file))) << file;
+    for (const char* file : {"demo0001.pcx", "demo0004.pcx", "p1.png", "p4.png"})
+      EXPECT_TRUE(test::ReadBytes(rows.Path(file)) == test::ReadBytes(one.Path(file))) << file;
   }
 }
 
@@ -343,6 +364,21 @@ TEST(EndToEnd, ConfigRefusesABadPaletteFileAndLeavesTheSettings) {
   EXPECT_EQ(Selvo(dir, {"config", "init", "s.bin", "--force", "--demo"}).status, 0);
   EXPECT_THAT(Selvo(dir, {"config", "show", "s.bin"}).out,
               HasSubstr("demo.pcx  (frame 1 is written as demo0001.pcx)"));
+}
+
+// Names reach the terminal as text: escape sequences in a settings file's
+// output name or in a typed path are shown escaped, never sent.
+TEST(EndToEnd, NamesFromFilesAndTheCommandLineArePrintedEscaped) {
+  ScratchDir dir;
+  ASSERT_EQ(Selvo(dir, {"config", "init", "s.bin"}).status, 0);
+  ASSERT_EQ(Selvo(dir, {"config", "set", "s.bin", "--output", "\x1B]0;owned\x07x.pcx"}).status, 0);
+  const Outcome run = Selvo(dir, {"render", "--demo", "--settings", "s.bin"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "wrote \\x1B]0;owned\\x07x0001.pcx\n");
+  const Outcome missing = Selvo(dir, {"render", "--color", "\x1B[2Jc.png", "--ids", "i.png"});
+  EXPECT_EQ(missing.err, "selvo: \\x1B[2Jc.png: cannot open file\n");
+  const Outcome unknown = Selvo(dir, {"\x1B[2J"});
+  EXPECT_EQ(unknown.err, "selvo: unknown command \\x1B[2J\nTry 'selvo --help'.\n");
 }
 
 // Starts selvo in `folder` with stdout and stderr going to `out` and `err`.

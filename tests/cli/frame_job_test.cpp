@@ -20,7 +20,7 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
 // A progress window that records the rows and stops before `abortAtRow`.
-class ScriptedProgress : public ProgressWindow {
+class ScriptedProgress : public RowProgress {
  public:
   explicit ScriptedProgress(int abortAtRow = -1) : abortAtRow_(abortAtRow) {}
   void ReportProgress(int row, int lastRow) override {
@@ -80,7 +80,7 @@ class FrameJobTest : public ::testing::Test {
     job.idsPath = dir.Path("ids.png");
     return job;
   }
-  JobResult Run(const RendererConfig& config, const FrameJob& job, ProgressWindow& progress) {
+  JobResult Run(const RendererConfig& config, const FrameJob& job, RowProgress& progress) {
     FrameBuffers buffers;
     return RunFrameJob(config, FrameSource{}, job, progress, buffers);
   }

@@ -1,6 +1,8 @@
 // Regressions found by fuzzing and by the malformed-input corpus: files whose
 // headers promise far more pixels than they hold, and outputs that are
 // devices rather than files.
+#include <fcntl.h>
+#include <sched.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -11,11 +13,12 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 
-#include "pcx/atomic_file.h"
+#include "files/atomic_file.h"
 #include "cli/image_loader.h"
 #include "cli/printable.h"
 #include "cli/stop_signals.h"
@@ -169,6 +172,21 @@ TEST(ErrorLines, ControlCharactersFromFilesAreEscaped) {
   EXPECT_EQ(Printable("a\tb\x7F\xC3\xA9"), "a\\x09b\\x7F\xC3\xA9");  // UTF-8 stays
 }
 
+// What is not text is escaped byte by byte: C1 controls even when encoded
+// in UTF-8 (U+009B is the one-byte CSI), overlong forms, surrogates, code
+// points past U+10FFFF, stray and cut-off sequences.
+TEST(ErrorLines, OnlyWellFormedPrintableUtf8StaysAsItIs) {
+  EXPECT_EQ(Printable("\xE2\x82\xAC \xF0\x9F\x8E\xA8 \xC2\xA0"),
+            "\xE2\x82\xAC \xF0\x9F\x8E\xA8 \xC2\xA0");  // euro, palette emoji, NBSP
+  EXPECT_EQ(Printable("\xC2\x9B"), "\\xC2\\x9B");
+  EXPECT_EQ(Printable("\xC0\xAF"), "\\xC0\\xAF");
+  EXPECT_EQ(Printable("\xED\xA0\x80"), "\\xED\\xA0\\x80");
+  EXPECT_EQ(Printable("\xF4\x90\x80\x80"), "\\xF4\\x90\\x80\\x80");
+  EXPECT_EQ(Printable("\xA9x"), "\\xA9x");
+  EXPECT_EQ(Printable("x\xE2\x82"), "x\\xE2\\x82");
+  EXPECT_EQ(Printable("C:\\frames\\"), "C:\\frames\\");  // paths keep their backslashes
+}
+
 // Renaming a finished file over /dev/full would replace the device itself
 // with a regular file (root may do that); a device is written in place.
 TEST(AtomicFile, DeviceIsWrittenInPlaceAndStaysADevice) {
@@ -182,6 +200,95 @@ TEST(AtomicFile, DeviceIsWrittenInPlaceAndStaysADevice) {
   EXPECT_TRUE(IsCharacterDevice("/dev/null"));
   for (const auto& entry : std::filesystem::directory_iterator("/dev"))
     EXPECT_THAT(entry.path().filename().string(), Not(HasSubstr(".partial")));
+}
+
+// A symlink is written through, whether its target exists, is reached by a
+// chain of relative links, or is /dev/stdout behind a shell's `> file`: the
+// link stays a link and its target gets the bytes.
+TEST(AtomicFile, SymlinksAreWrittenThroughAndStayLinks) {
+  namespace fs = std::filesystem;
+  test::ScratchDir dir;
+  fs::create_directory(dir.Path("real"));
+  test::WriteBytes(dir.Path("real/frame.png"), {'o', 'l', 'd'});
+  fs::create_symlink("real/frame.png", dir.Path("direct.png"));
+  fs::create_symlink("direct.png", dir.Path("chained.png"));
+  fs::create_symlink("real/new.png", dir.Path("dangling.png"));
+  auto writeName = [](const char* text) {
+    return [text](std::FILE* file) -> std::string {
+      return std::fputs(text, file) >= 0 ? "" : "cannot write file";
+    };
+  };
+  EXPECT_EQ(WriteFileAtomically(dir.Path("direct.png"), writeName("one")), "");
+  EXPECT_EQ(test::ReadBytes(dir.Path("real/frame.png")), (std::vector<uint8_t>{'o', 'n', 'e'}));
+  EXPECT_EQ(WriteFileAtomically(dir.Path("chained.png"), writeName("two")), "");
+  EXPECT_EQ(test::ReadBytes(dir.Path("real/frame.png")), (std::vector<uint8_t>{'t', 'w', 'o'}));
+  EXPECT_EQ(WriteFileAtomically(dir.Path("dangling.png"), writeName("new")), "");
+  EXPECT_EQ(test::ReadBytes(dir.Path("real/new.png")), (std::vector<uint8_t>{'n', 'e', 'w'}));
+  for (const char* link : {"direct.png", "chained.png", "dangling.png"})
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(dir.Path(link)))) << link;
+  EXPECT_THAT(dir.Files(), ::testing::ElementsAre("chained.png", "dangling.png", "direct.png", "real"));
+
+  // `--preview /dev/stdout > out.png`: the file behind stdout gets the bytes.
+  // A link of our own to the same place stands in for /dev/stdout, which a
+  // writer that replaced links would replace for the whole system.
+  fs::create_symlink("/proc/self/fd/1", dir.Path("stdout"));
+  const std::string out = dir.Path("out.png");
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const int fd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(fd, 1);
+    std::_Exit(WriteFileAtomically(dir.Path("stdout"), writeName("preview")).empty() ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(test::ReadBytes(out), (std::vector<uint8_t>{'p', 'r', 'e', 'v', 'i', 'e', 'w'}));
+  EXPECT_TRUE(fs::is_symlink(fs::symlink_status(dir.Path("stdout"))));
+}
+
+// Render-farm workers in separate containers share process IDs and write to
+// one shared folder. Two writers that are both process 1 (each in its own
+// PID namespace) save one file 200 times each: every write succeeds and the
+// file is always one writer's whole content, never a mix.
+TEST(AtomicFile, WritersWithTheSameProcessIdNeverShareATemporaryFile) {
+  if (geteuid() != 0) GTEST_SKIP() << "PID namespaces need root";
+  test::ScratchDir dir;
+  const std::string path = dir.Path("shared.pcx");
+  auto startWriter = [&](uint8_t value) {
+    const pid_t child = fork();
+    if (child != 0) return child;
+    if (unshare(CLONE_NEWPID) != 0) std::_Exit(3);
+    const pid_t inner = fork();  // process 1 of the new namespace
+    if (inner != 0) {
+      int status = 0;
+      waitpid(inner, &status, 0);
+      std::_Exit(WIFEXITED(status) ? WEXITSTATUS(status) : 4);
+    }
+    const std::vector<uint8_t> content(64 * 1024, value);
+    for (int i = 0; i < 200; ++i) {
+      const std::string error = WriteFileAtomically(path, [&](std::FILE* file) -> std::string {
+        for (std::size_t at = 0; at < content.size(); at += 4096) {
+          std::fwrite(content.data() + at, 1, 4096, file);
+          std::fflush(file);
+        }
+        return "";
+      });
+      if (!error.empty()) std::_Exit(1);
+    }
+    std::_Exit(getpid() == 1 ? 0 : 5);
+  };
+  const pid_t a = startWriter('a'), b = startWriter('b');
+  int statusA = 0, statusB = 0;
+  waitpid(a, &statusA, 0);
+  waitpid(b, &statusB, 0);
+  if (WIFEXITED(statusA) && WEXITSTATUS(statusA) == 3) GTEST_SKIP() << "no PID namespaces here";
+  EXPECT_TRUE(WIFEXITED(statusA) && WEXITSTATUS(statusA) == 0) << statusA;
+  EXPECT_TRUE(WIFEXITED(statusB) && WEXITSTATUS(statusB) == 0) << statusB;
+  const std::vector<uint8_t> bytes = test::ReadBytes(path);
+  ASSERT_EQ(bytes.size(), 64u * 1024);
+  EXPECT_EQ(std::count(bytes.begin(), bytes.end(), bytes[0]), long(bytes.size()));
+  EXPECT_THAT(dir.Files(), ::testing::ElementsAre("shared.pcx"));
 }
 
 // A second stop signal ends the process at once, and the temporary file of

@@ -80,9 +80,15 @@ TEST(RenderArguments, ValuesTakeBothFormsAndCombinationsAreChecked) {
 }
 
 TEST(ProgressBar, TextShowsTheShareDoneAndTheFrames) {
-  EXPECT_EQ(FormatProgressBar(0, 0, 1, 10), "[----------]   0%  0/1 frame");
-  EXPECT_EQ(FormatProgressBar(0.5, 1, 2, 10), "[#####-----]  50%  1/2 frames");
-  EXPECT_EQ(FormatProgressBar(1.7, 3, 3, 4), "[####] 100%  3/3 frames");
+  EXPECT_EQ(FormatProgressBar(0, 0, 1, 80), "[" + std::string(30, '-') + "]   0%  0/1 frame");
+  EXPECT_EQ(FormatProgressBar(1.7, 3, 3, 80), "[" + std::string(30, '#') + "] 100%  3/3 frames");
+  // A narrow terminal: the bar shrinks so the line takes 39 of 40 columns.
+  EXPECT_EQ(FormatProgressBar(0.5, 1, 2, 40), "[##########----------]  50%  1/2 frames");
+  // Narrower still: no room for a bar of 5, then not even for the whole tail.
+  EXPECT_EQ(FormatProgressBar(0.5, 1, 2, 24), " 50%  1/2 frames");
+  EXPECT_EQ(FormatProgressBar(0.5, 1, 2, 9), " 50%  1/");
+  for (int columns = 1; columns <= 100; ++columns)
+    EXPECT_LT(FormatProgressBar(0.25, 120, 2400, columns).size(), std::size_t(columns)) << columns;
 }
 
 TEST(ProgressBar, AbortQueryAnswersTheStopSignal) {

@@ -8,7 +8,7 @@
 #include "cli/bitmap_font.h"
 #include "cli/png_io.h"
 #include "cli/settings_picture.h"
-#include "host/demo/demo_scene.h"
+#include "demo/demo_scene.h"
 
 namespace selvo {
 namespace {

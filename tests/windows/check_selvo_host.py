@@ -134,6 +134,23 @@ def check_refused_settings(host):
     expect(pcx_files() == [os.path.join(".", "custom0005.pcx")], f"files: {pcx_files()}")
 
 
+def check_no_file(host):
+    """The module stays silent when it cannot save a frame; the host sees that
+    no file appeared and fails with a message."""
+    clear_pcx()
+    cases = {"missing_folder.blk": (b"no_such_folder\\x.pcx", "no_such_folder\\x0001.pcx"),
+             "forbidden.blk": (b"a?b.pcx", "a?b0001.pcx"),
+             "unterminated.blk": (b"a" * 255, "no file name that fits")}
+    for name, (output, named) in cases.items():
+        with open(name, "wb") as f:
+            f.write(block(110, name=output))
+        status, _, error = host.run("render", "--settings", name, "--demo", "--frame", "1")
+        expect(status == 1, f"{name}: exit {status}")
+        expect("the filter wrote no file" in error and named in error,
+               f"{name}: error says no file was written: {error!r}")
+    expect(pcx_files() == [], f"files: {pcx_files()}")
+
+
 def check_matches_selvo(host, selvo):
     for frame in ("1", "23"):
         with tempfile.TemporaryDirectory(dir=".") as native, \
@@ -157,14 +174,14 @@ def main():
     parser.add_argument("--bin", required=True)
     parser.add_argument("--selvo")
     parser.add_argument("check", choices=["info", "render", "abort", "refused-settings",
-                                          "matches-selvo"])
+                                          "no-file", "matches-selvo"])
     args = parser.parse_args()
     host = Host(args.wine, args.bin)
     if args.check == "matches-selvo":
         check_matches_selvo(host, args.selvo)
     else:
         {"info": check_info, "render": check_render, "abort": check_abort,
-         "refused-settings": check_refused_settings}[args.check](host)
+         "refused-settings": check_refused_settings, "no-file": check_no_file}[args.check](host)
     for failure in failures:
         print(f"FAIL: {failure}")
     if not failures:

@@ -4,9 +4,11 @@
 
 #include <array>
 #include <cstring>
+#include <fstream>
 #include <map>
 
 #include "host/progress_window.h"
+#include "tests/pcx_decode.h"
 #include "windows_test_support.h"
 
 namespace {
@@ -57,7 +59,7 @@ class FilterRenderTest : public ::testing::Test {
   void TearDown() override { DeleteFileA(pcxFor7.c_str()); }
 
   // Hands over the settings and the frame (as frame 7) and renders it.
-  BOOL Render(TestFrame& frame, ProgressWindow& progress) {
+  BOOL Render(TestFrame& frame, StandInProgressWindow& progress) {
     EXPECT_TRUE(filter().LoadConfig(settings.data()));
     frame.info.frameNumber = 7;
     filter().SetSource(&frame.bitmap);
@@ -73,8 +75,8 @@ class FilterRenderTest : public ::testing::Test {
 
 void ExpectIndices(const std::string& pcxPath, int width, int height,
                    const std::vector<uint8_t>& expected) {
-  wintest::PcxImage image;
-  ASSERT_TRUE(wintest::DecodePcx(wintest::ReadBytes(pcxPath), image)) << pcxPath;
+  const selvo::test::DecodedPcx image = selvo::test::DecodePcx(wintest::ReadBytes(pcxPath));
+  ASSERT_TRUE(image.ok) << pcxPath;
   EXPECT_EQ(width, image.width);
   EXPECT_EQ(height, image.height);
   EXPECT_EQ(expected, image.indices);
@@ -95,7 +97,7 @@ TEST_F(FilterRenderTest, MaterialIdsAreBytesAndColoursAreWrittenBack) {
   frame.SetIds<BYTE>(kMaterialEffectsIdChannel, {0, 1, 2, 3, 17,  //
                                                  3, 2, 1, 0, 255,  //
                                                  1, 1, 1, 1, 1});
-  ProgressWindow progress;
+  StandInProgressWindow progress;
   EXPECT_TRUE(Render(frame, progress));
 
   const std::vector<uint8_t> expected = {224, 24, 1,   255, 224,  //
@@ -125,7 +127,7 @@ TEST_F(FilterRenderTest, ObjectIdsAreSixteenBitAndLargeOnesUseIdZero) {
   frame.SetIds<WORD>(kObjectIdChannel, {0x0101, 3, 0x0203, 1, 2,  //
                                         15, 16, 0xFFFF, 0, 3,     //
                                         2, 2, 2, 2, 2});
-  ProgressWindow progress;
+  StandInProgressWindow progress;
   EXPECT_TRUE(Render(frame, progress));
   ExpectIndices(pcxFor7, 5, 3,
                 {224, 255, 224, 24, 1,  //
@@ -148,7 +150,7 @@ TEST_F(FilterRenderTest, MapsGreyLevelsAsTheRulesSay) {
                       1, 1, 1, 1, 1, 1, 1});
   wintest::PutRange(settings, 0, 16, 19, 0);
   wintest::PutRange(settings, 1, 16, 19, 1);
-  ProgressWindow progress;
+  StandInProgressWindow progress;
   EXPECT_TRUE(Render(frame, progress));
   ExpectIndices(pcxFor7, 7, 4,
                 {16, 16, 17, 17, 18, 19, 19,  //
@@ -168,7 +170,7 @@ TEST_F(FilterRenderTest, NearestColourPrefersTheLowerIndexOnATie) {
   const uint8_t entries[] = {0, 0, 0, 128, 128, 128, 255, 255, 255};
   std::copy(std::begin(entries), std::end(entries),
             settings.begin() + wintest::kPaletteAt + 3 * 16);
-  ProgressWindow progress;
+  StandInProgressWindow progress;
   EXPECT_TRUE(Render(frame, progress));
   ExpectIndices(pcxFor7, 5, 1, {16, 17, 17, 18, 18});
 }
@@ -176,7 +178,7 @@ TEST_F(FilterRenderTest, NearestColourPrefersTheLowerIndexOnATie) {
 TEST_F(FilterRenderTest, ReportsEveryRowAndAsksForAbortEachTime) {
   TestFrame frame(4, 3);
   frame.SetIds<BYTE>(kMaterialEffectsIdChannel, std::vector<BYTE>(12, 0));
-  ProgressWindow progress;
+  StandInProgressWindow progress;
   EXPECT_TRUE(Render(frame, progress));
   EXPECT_EQ(3, progress.ProgressMessages());
   EXPECT_TRUE(progress.RowsInOrder());
@@ -189,7 +191,7 @@ TEST_F(FilterRenderTest, ReportsEveryRowAndAsksForAbortEachTime) {
 TEST_F(FilterRenderTest, AbortAtTheFirstQueryLeavesTheFrameAndWritesNothing) {
   TestFrame frame(4, 3);
   frame.SetIds<BYTE>(kMaterialEffectsIdChannel, std::vector<BYTE>(12, 0));
-  ProgressWindow progress(1);
+  StandInProgressWindow progress(1);
   EXPECT_TRUE(Render(frame, progress));
   EXPECT_EQ(1, progress.ProgressMessages());
   EXPECT_EQ(1, progress.AbortQueries());
@@ -201,7 +203,7 @@ TEST_F(FilterRenderTest, AbortAtTheFirstQueryLeavesTheFrameAndWritesNothing) {
 TEST_F(FilterRenderTest, AbortLaterKeepsTheRowsAlreadyDone) {
   TestFrame frame(4, 3);
   frame.SetIds<BYTE>(kMaterialEffectsIdChannel, std::vector<BYTE>(12, 0));
-  ProgressWindow progress(3);
+  StandInProgressWindow progress(3);
   EXPECT_TRUE(Render(frame, progress));
   EXPECT_EQ(3, progress.AbortQueries());
   EXPECT_FALSE(frame.Unchanged(0));
@@ -212,7 +214,7 @@ TEST_F(FilterRenderTest, AbortLaterKeepsTheRowsAlreadyDone) {
 }
 
 TEST_F(FilterRenderTest, NothingToRenderLeavesTheFrameAlone) {
-  ProgressWindow progress;
+  StandInProgressWindow progress;
   // No frame handed in at all: the only failure the host hears of.
   EXPECT_FALSE(filter().RenderFrame(progress.Handle()));
 
@@ -234,7 +236,7 @@ TEST_F(FilterRenderTest, NothingToRenderLeavesTheFrameAlone) {
 TEST_F(FilterRenderTest, FileNameCarriesTheFrameNumber) {
   TestFrame frame(2, 2);
   frame.SetIds<BYTE>(kMaterialEffectsIdChannel, std::vector<BYTE>(4, 0));
-  ProgressWindow progress;
+  StandInProgressWindow progress;
   ASSERT_TRUE(filter().LoadConfig(settings.data()));
   filter().SetSource(&frame.bitmap);
 
@@ -251,11 +253,45 @@ TEST_F(FilterRenderTest, FileNameCarriesTheFrameNumber) {
   }
 }
 
+// The module writes the composed name itself: an earlier frame there is
+// replaced even while a viewer holds it open without delete sharing.
+TEST_F(FilterRenderTest, RenderingAgainReplacesTheEarlierFrame) {
+  {
+    std::ofstream older(pcxFor7, std::ios::binary);
+    older << std::string(5000, 'x');
+  }
+  HANDLE viewer = CreateFileA(pcxFor7.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, viewer);
+  TestFrame frame(3, 2);
+  frame.SetIds<BYTE>(kMaterialEffectsIdChannel, std::vector<BYTE>(6, 0));
+  StandInProgressWindow progress;
+  EXPECT_TRUE(Render(frame, progress));
+  CloseHandle(viewer);
+  ExpectIndices(pcxFor7, 3, 2, std::vector<uint8_t>(6, 0));
+  EXPECT_EQ(128u + 2 * 2 + 769, wintest::ReadBytes(pcxFor7).size());
+}
+
+// The longest name the settings accept: 247 characters before the dot give
+// a composed name of 255 ("0007.pcx" appended), written as it stands.
+TEST_F(FilterRenderTest, TheLongestComposedNameIsWritten) {
+  const std::string base(247, 'n');
+  wintest::PutName(settings, base + ".pcx");
+  const std::string composed = base + "0007.pcx";
+  ASSERT_EQ(255u, composed.size());
+  TestFrame frame(2, 1);
+  frame.SetIds<BYTE>(kMaterialEffectsIdChannel, {0, 0});
+  StandInProgressWindow progress;
+  EXPECT_TRUE(Render(frame, progress));
+  ExpectIndices(composed, 2, 1, {0, 0});
+  DeleteFileA(composed.c_str());
+}
+
 TEST_F(FilterRenderTest, UncreatableFileStillPalettizesTheFrame) {
   wintest::PutName(settings, "no-such-folder\\frame.pcx");
   TestFrame frame(3, 2);
   frame.SetIds<BYTE>(kMaterialEffectsIdChannel, std::vector<BYTE>(6, 0));
-  ProgressWindow progress;
+  StandInProgressWindow progress;
   EXPECT_TRUE(Render(frame, progress));
   EXPECT_FALSE(frame.Unchanged(0));
   EXPECT_FALSE(frame.Unchanged(1));

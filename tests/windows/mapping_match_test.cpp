@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "host/progress_window.h"
+#include "tests/pcx_decode.h"
 #include "tests/windows/mapping_cases.h"
 #include "windows_test_support.h"
 
@@ -53,13 +54,13 @@ std::vector<uint8_t> RenderThroughModule(const MappingCase& c) {
   std::memcpy(frame.CreateChannel(kObjectIdChannel), c.ids.data(), c.ids.size() * sizeof(WORD));
   ImageFilterInfo info;
   info.frameNumber = 0;
-  ProgressWindow progress;
+  StandInProgressWindow progress;
   loaded.filter->SetSource(&frame);
   loaded.filter->SetFilterInfo(&info);
   EXPECT_TRUE(loaded.filter->RenderFrame(progress.Handle()));
 
-  wintest::PcxImage image;
-  EXPECT_TRUE(wintest::DecodePcx(wintest::ReadBytes("mapping0000.pcx"), image));
+  const selvo::test::DecodedPcx image = selvo::test::DecodePcx(wintest::ReadBytes("mapping0000.pcx"));
+  EXPECT_TRUE(image.ok);
   DeleteFileA("mapping0000.pcx");
   return image.indices;
 }

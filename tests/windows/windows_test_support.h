@@ -1,5 +1,5 @@
 // Helpers shared by the Windows tests: finding the module beside the test
-// program, settings blocks built byte by byte, and reading back PCX files.
+// program, settings blocks built byte by byte, and reading back files.
 #pragma once
 
 #include <windows.h>
@@ -86,36 +86,6 @@ inline std::vector<uint8_t> ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in),
                               std::istreambuf_iterator<char>());
-}
-
-// The index image of an 8-bit PCX file: width, height and W x H indices.
-struct PcxImage {
-  int width = 0;
-  int height = 0;
-  std::vector<uint8_t> indices;
-  std::vector<uint8_t> palette;  // the 768 bytes after the 0x0C marker
-};
-
-inline bool DecodePcx(const std::vector<uint8_t>& file, PcxImage& image) {
-  if (file.size() < 128 + 769 || file[0] != 0x0A || file[3] != 8) return false;
-  image.width = (file[8] | file[9] << 8) + 1;
-  image.height = (file[10] | file[11] << 8) + 1;
-  const size_t count = size_t(image.width) * image.height;
-  const size_t dataEnd = file.size() - 769;
-  image.indices.clear();
-  for (size_t p = 128; p < dataEnd && image.indices.size() < count;) {
-    uint8_t run = 1;
-    uint8_t value = file[p++];
-    if (value >= 0xC0) {
-      run = value & 0x3F;
-      if (p >= dataEnd) return false;
-      value = file[p++];
-    }
-    image.indices.insert(image.indices.end(), run, value);
-  }
-  if (file[dataEnd] != 0x0C) return false;
-  image.palette.assign(file.begin() + dataEnd + 1, file.end());
-  return image.indices.size() == count;
 }
 
 }  // namespace wintest

@@ -1,7 +1,10 @@
 // Saving files (PCX frames, previews, settings) so that a failure never
-// leaves a partial file under the real name: the bytes go to a temporary file in the same folder, which is
-// renamed into place only once it is complete. A device or a pipe at the
-// path is written in place instead.
+// leaves a partial file under the real name: the bytes go to a temporary
+// file in the same folder, created only where no file is (with a random
+// name, so writers that share a folder never share one), and renamed into
+// place once complete. A symlink is written through: the temporary file is
+// made beside its target and replaces the target, and the link stays. A
+// device or a pipe at the path is written in place instead.
 #pragma once
 
 #include <cstdio>

@@ -1,7 +1,7 @@
-"""Decodes palette images (PCX, indexed PNG) with Pillow, a reader that shares
-no code with selvo, for the end-to-end test to compare with the core's
-indices. For each IMAGE OUT pair OUT receives: width and height as 32-bit
-little-endian numbers, the W x H indices row by row, the 768 palette bytes."""
+"""The tests' one reader of palette images (PCX, indexed PNG) outside selvo:
+Pillow, which shares no code with it. For each IMAGE OUT pair OUT receives:
+width and height as 32-bit little-endian numbers, the W x H indices row by
+row, the 768 palette bytes."""
 import struct
 import sys
 

@@ -1,6 +1,8 @@
-// Reads back a PCX file exactly as the writer lays it out, strictly: any
-// byte out of place makes it fail. Fuzz targets use it to check what the
-// writer produced.
+// The one PCX decoder of the tests and fuzz targets. It reads back a file
+// exactly as the writer lays it out, strictly: any byte out of place, a run
+// that crosses the end of its scanline, or a missing trailer makes it fail.
+// Header-only and free of test frameworks, so that native tests, fuzz
+// targets and the Windows tests under Wine all use it.
 #pragma once
 
 #include <cstddef>
@@ -10,17 +12,17 @@
 
 #include "pcx/pcx_writer.h"
 
+namespace selvo::test {
+
 struct DecodedPcx {
   bool ok = false;
   int width = 0;
   int height = 0;
-  std::vector<uint8_t> indices;
-  uint8_t palette[768] = {};
+  std::vector<uint8_t> indices;  // W x H, row by row
+  std::vector<uint8_t> palette;  // the 768 bytes after the 0x0C marker
 };
 
 inline DecodedPcx DecodePcx(const std::vector<uint8_t>& file) {
-  using selvo::kPcxHeaderSize;
-  using selvo::kPcxTrailerSize;
   DecodedPcx out;
   if (file.size() < kPcxHeaderSize + kPcxTrailerSize) return out;
   const uint8_t* h = file.data();
@@ -51,10 +53,12 @@ inline DecodedPcx DecodePcx(const std::vector<uint8_t>& file) {
       x += count;
     }
   }
-  if (at != dataEnd || file[dataEnd] != selvo::kPcxPaletteMarker) return out;
-  std::memcpy(out.palette, &file[dataEnd + 1], 768);
+  if (at != dataEnd || file[dataEnd] != kPcxPaletteMarker) return out;
+  out.palette.assign(file.begin() + dataEnd + 1, file.end());
   out.width = int(width);
   out.height = int(height);
   out.ok = true;
   return out;
 }
+
+}  // namespace selvo::test

@@ -1,18 +1,22 @@
-#include "pcx/atomic_file.h"
+#include "files/atomic_file.h"
 
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <iterator>
+#include <mutex>
+#include <random>
 #include <sys/stat.h>
 
 #ifdef _WIN32
-#include <process.h>
-#define selvo_getpid _getpid
+#include <fcntl.h>
+#include <io.h>
 #define selvo_unlink std::remove
 #else
+#include <fcntl.h>
 #include <unistd.h>
-#define selvo_getpid getpid
 #define selvo_unlink unlink
 #endif
 
@@ -52,16 +56,56 @@ void ReleaseTemporary(int index) {
   g_temporaries[index].state.compare_exchange_strong(expected, kFree);
 }
 
-// ".name.<pid>.<n>.partial" beside the target: hidden, unique per process and
-// per call, and never matching a name the renderer itself would write.
-std::string TemporaryNameBeside(const std::string& path) {
-  static std::atomic<unsigned> counter{0};
+// ".name.<random>.partial" beside the target: hidden, and never matching a
+// name the renderer itself would write. The random part, not the process
+// ID, keeps two writers apart: render-farm workers in separate containers
+// share process IDs while writing to one shared folder.
+std::string TemporaryNameBeside(const std::string& path, uint64_t tag) {
   const std::size_t slash = path.find_last_of("/\\");
   const std::size_t baseStart = slash == std::string::npos ? 0 : slash + 1;
   const std::string base = path.substr(baseStart, 200);
-  char tag[48];
-  std::snprintf(tag, sizeof tag, ".%ld.%u.partial", long(selvo_getpid()), counter++);
-  return path.substr(0, baseStart) + "." + base + tag;
+  char suffix[48];
+  std::snprintf(suffix, sizeof suffix, ".%016llx.partial", static_cast<unsigned long long>(tag));
+  return path.substr(0, baseStart) + "." + base + suffix;
+}
+
+uint64_t RandomTag() {
+  static std::mutex mutex;
+  static std::random_device device;
+  static std::mt19937_64 generator(uint64_t(device()) << 32 ^ device());
+  std::lock_guard<std::mutex> lock(mutex);
+  return generator();
+}
+
+// Creates the file only if nothing is at `name`, so a write never goes into
+// a file someone else is writing.
+std::FILE* CreateExclusively(const std::string& name) {
+#ifdef _WIN32
+  const int fd = _open(name.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
+                       _S_IREAD | _S_IWRITE);
+  std::FILE* file = fd < 0 ? nullptr : _fdopen(fd, "wb");
+  if (fd >= 0 && file == nullptr) _close(fd);
+#else
+  const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  std::FILE* file = fd < 0 ? nullptr : fdopen(fd, "wb");
+  if (fd >= 0 && file == nullptr) close(fd);
+#endif
+  return file;
+}
+
+// The file a write to `path` lands in: a symlink is followed to its target
+// (through any chain of links, dangling ones included), so the link stays a
+// link and the target gets the new bytes.
+std::string FollowLinks(const std::string& path) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  fs::path target = path;
+  for (int hop = 0; hop < 40 && fs::is_symlink(fs::symlink_status(target, error)); ++hop) {
+    const fs::path next = fs::read_symlink(target, error);
+    if (error) break;
+    target = next.is_absolute() ? next : target.parent_path() / next;
+  }
+  return target.string();
 }
 
 std::string SystemError(const std::string& path, const char* what, int error) {
@@ -103,23 +147,29 @@ std::string WriteFileAtomically(const std::string& path,
     if (device == nullptr) return SystemError(path, "cannot open file", errno);
     return WriteAndClose(device, path, write);
   }
-  const std::string partial = TemporaryNameBeside(path);
-  // Held before it exists, so that no moment passes in which the file is
-  // there but a second signal would not find it.
-  const int slot = HoldTemporary(partial);
-  std::FILE* file = std::fopen(partial.c_str(), "wb");
-  if (file == nullptr) {
+  const std::string target = FollowLinks(path);
+  std::string partial;
+  std::FILE* file = nullptr;
+  int slot = -1;
+  for (int attempt = 0; file == nullptr && attempt < 100; ++attempt) {
+    partial = TemporaryNameBeside(target, RandomTag());
+    // Held before it exists, so that no moment passes in which the file is
+    // there but a second signal would not find it.
+    slot = HoldTemporary(partial);
+    file = CreateExclusively(partial);
+    if (file != nullptr) break;
     const int reason = errno;
     ReleaseTemporary(slot);
-    return SystemError(path, "cannot create file", reason);
+    if (reason != EEXIST) return SystemError(path, "cannot create file", reason);
   }
+  if (file == nullptr) return SystemError(path, "cannot create file", EEXIST);
 
   std::string error = WriteAndClose(file, path, write);
   if (error.empty()) {
 #ifdef _WIN32
-    std::remove(path.c_str());  // the C library's rename does not replace there
+    std::remove(target.c_str());  // the C library's rename does not replace there
 #endif
-    if (std::rename(partial.c_str(), path.c_str()) != 0)
+    if (std::rename(partial.c_str(), target.c_str()) != 0)
       error = SystemError(path, "cannot replace file", errno);
   }
   if (!error.empty()) std::remove(partial.c_str());
