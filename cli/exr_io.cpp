@@ -556,11 +556,12 @@ int32_t ReadI32(const uint8_t* p) {
 // Walks the attribute lists of an EXR file's headers (name, type name,
 // 32-bit size, value; an empty name ends a header, and an empty header the
 // headers of a multi-part file) before OpenEXR reads them. OpenEXR sets aside
-// what a size field claims before reading the value, 2 GB for a 300-byte
-// file: such claims are refused here. The frame's size, each display
-// window, is checked here too, so that an oversize frame is named as such
-// rather than by the limit OpenEXR puts on its data window. A header cut
-// short is left to OpenEXR.
+// what a size field claims before reading the value, 2 GB for a 519-byte
+// file: such claims are refused here, since OpenEXR's own size limits
+// (LimitWhatOpenExrSetsAside) bound data windows and tiles only. The frame's
+// size, each display window, is checked here too, so that an oversize or
+// empty frame is named as such rather than by OpenEXR's data-window limit or
+// its "invalid display window". A header cut short is left to OpenEXR.
 class HeaderClaims {
  public:
   explicit HeaderClaims(std::istream& file) : file_(file) {

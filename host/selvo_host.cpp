@@ -149,6 +149,12 @@ void PrintVersionResource(const std::string& path) {
                        fixed->dwProductVersionLS);
     std::printf("file type: 0x%lX, file OS: 0x%lX\n", fixed->dwFileType, fixed->dwFileOS);
   }
+  // The language and code page under which a file viewer looks up the strings.
+  WORD* translation = nullptr;
+  if (VerQueryValueA(info.data(), "\\VarFileInfo\\Translation",
+                     reinterpret_cast<void**>(&translation), &length) &&
+      length >= 2 * sizeof(WORD))
+    std::printf("translation: %04x %04x\n", unsigned(translation[0]), unsigned(translation[1]));
   static const char* const kKeys[] = {
       "Comments",      "CompanyName",    "FileDescription",
       "FileVersion",   "InternalName",   "LegalCopyright",

@@ -307,7 +307,9 @@ TEST_F(FrameDriver, LentThreadsGiveTheSameFrameReportsAndStops) {
       const std::size_t done = std::size_t(expected.rowsDone) * 37;
       EXPECT_TRUE(std::equal(aloneBuffers.indices.begin(), aloneBuffers.indices.begin() + done,
                              lentBuffers.indices.begin()));
-      if (abortAt != 0) EXPECT_GT(workers.rounds, 0);  // the rows went to the threads
+      if (abortAt != 0) {
+        EXPECT_GT(workers.rounds, 0);  // the rows went to the threads
+      }
     }
   }
 }

@@ -536,7 +536,7 @@ TEST(ExrWindows, ColourAndIdsOfDifferentFilesLineUp) {
                                    {{"Y", Imf::HALF, std::vector<float>(6, 0.5f)}}}});
   test::WritePng(dir.Path("ids.png"), 5, 4, PNG_COLOR_TYPE_GRAY, 8, std::vector<uint16_t>(20, 1));
   test::WriteExr(dir.Path("ids.exr"), 5, 4, {{"IndexMA.X", Imf::FLOAT, std::vector<float>(20, 1)}});
-  for (const std::string idsPath : {dir.Path("ids.png"), dir.Path("ids.exr")}) {
+  for (const std::string& idsPath : {dir.Path("ids.png"), dir.Path("ids.exr")}) {
     ColorImage color;
     IdImage ids;
     ASSERT_EQ(LoadFrameImages(colorPath, {}, idsPath, kMaterialEffectsSelector, "", color, ids),

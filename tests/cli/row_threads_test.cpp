@@ -50,7 +50,9 @@ TEST(RowThreads, AnItemsExceptionStopsTheRoundAndReachesTheCaller) {
                             if (item == 10) throw std::bad_alloc();
                           }),
                  std::bad_alloc);
-    if (threads == 1) EXPECT_EQ(ran, 11);
+    if (threads == 1) {
+      EXPECT_EQ(ran, 11);
+    }
     // The pool serves the next round as before.
     ran = 0;
     pool.Run(50, [&](int, int) { ++ran; });

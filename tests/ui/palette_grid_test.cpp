@@ -2,21 +2,78 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace selvo::ui {
 namespace {
 
 constexpr int B = 300;  // any client height; everything hangs from it
 
-TEST(PaletteGridGeometry, RectanglesSitAtTheirPixelsAboveTheClientBottom) {
-  EXPECT_EQ(GridBackgroundRect(B), (GridRect{23, B - 168, 174, B - 64}));
-  EXPECT_EQ(SwatchRect(0, B), (GridRect{28, B - 164, 34, B - 158}));
-  EXPECT_EQ(SwatchRect(1, B), (GridRect{28, B - 158, 34, B - 152}));    // next row down
-  EXPECT_EQ(SwatchRect(16, B), (GridRect{37, B - 164, 43, B - 158}));   // next column
-  EXPECT_EQ(SwatchRect(255, B), (GridRect{163, B - 74, 169, B - 68}));  // bottom right
-  EXPECT_EQ(CellFrameRect(0, B), (GridRect{27, B - 165, 35, B - 157}));
-  EXPECT_EQ(CellFrameRect(255, B), (GridRect{162, B - 75, 170, B - 67}));
-  // A different client height moves the grid with the bottom edge only.
-  EXPECT_EQ(SwatchRect(37, 500).top - SwatchRect(37, B).top, 200);
+int Width(const GridRect& r) { return r.right - r.left; }
+int Height(const GridRect& r) { return r.bottom - r.top; }
+bool Inside(const GridRect& inner, const GridRect& outer) {
+  return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+         inner.bottom <= outer.bottom;
+}
+
+// The palette runs down the columns: 6 x 6 swatches, touching within a
+// column, with a 3-pixel gap between columns.
+TEST(PaletteGridGeometry, SwatchesRunDownSixteenColumnsOfSixteen) {
+  for (int i = 0; i < kGridCells; ++i) {
+    const GridRect s = SwatchRect(i, B);
+    EXPECT_EQ(Width(s), 6) << i;
+    EXPECT_EQ(Height(s), 6) << i;
+    if (i % 16 != 15) {
+      const GridRect below = SwatchRect(i + 1, B);
+      EXPECT_EQ(below.left, s.left) << i;
+      EXPECT_EQ(below.top, s.bottom) << i;
+    }
+    if (i < kGridCells - 16) {
+      const GridRect right = SwatchRect(i + 16, B);
+      EXPECT_EQ(right.top, s.top) << i;
+      EXPECT_EQ(right.left - s.right, 3) << i;
+    }
+  }
+}
+
+// The grid is fixed in pixels from the client area's left and bottom edges:
+// the white background spans x 23..173 and y B - 168..B - 65, the swatches
+// together x 28..168 and y B - 164..B - 69 (all inclusive).
+TEST(PaletteGridGeometry, GridSitsAtItsPixelsAboveTheClientBottom) {
+  for (int bottom : {B, 500}) {
+    GridRect cover = SwatchRect(0, bottom);
+    for (int i = 1; i < kGridCells; ++i) {
+      const GridRect s = SwatchRect(i, bottom);
+      cover = {std::min(cover.left, s.left), std::min(cover.top, s.top),
+               std::max(cover.right, s.right), std::max(cover.bottom, s.bottom)};
+    }
+    EXPECT_EQ(cover, (GridRect{28, bottom - 164, 168 + 1, bottom - 69 + 1})) << bottom;
+    EXPECT_EQ(GridBackgroundRect(bottom), (GridRect{23, bottom - 168, 173 + 1, bottom - 65 + 1}))
+        << bottom;
+  }
+}
+
+// Frames are one-pixel outlines around their swatch; every frame and swatch
+// lies on the white background, so no frame line is drawn over the dialog's
+// face.
+TEST(PaletteGridGeometry, FramesOutlineTheirSwatchOnTheWhiteBackground) {
+  const GridRect background = GridBackgroundRect(B);
+  for (int i = 0; i < kGridCells; ++i) {
+    const GridRect s = SwatchRect(i, B);
+    EXPECT_EQ(CellFrameRect(i, B), (GridRect{s.left - 1, s.top - 1, s.right + 1, s.bottom + 1}))
+        << i;
+    EXPECT_TRUE(Inside(CellFrameRect(i, B), background)) << i;
+  }
+}
+
+// Whatever the swatches' arithmetic, a click on any pixel of a swatch picks
+// that swatch's palette index.
+TEST(PaletteGridHitTest, EveryPixelOfASwatchHitsItsIndex) {
+  for (int i = 0; i < kGridCells; ++i) {
+    const GridRect s = SwatchRect(i, B);
+    for (int y = s.top; y < s.bottom; ++y)
+      for (int x = s.left; x < s.right; ++x) EXPECT_EQ(HitCell(x, y, B), i) << x << ", " << y;
+  }
 }
 
 TEST(PaletteGridHitTest, ColumnZonesIncludeTheGapToTheirLeft) {

@@ -72,10 +72,19 @@ def check_info(host):
         "  GetRequiredChannels: 2",
         "  GetConfigSize: 1084",
         "LibClassDesc(1): null",
+        # The version record as Windows reads it: a DLL (VFT_DLL) for 32-bit
+        # Windows (VOS__WINDOWS32), its strings in US English, Unicode.
         "file version: 1.0.0.0",
         "product version: 1.1.0.0",
+        "file type: 0x2, file OS: 0x4",
+        "translation: 0409 04b0",
+        "  Comments: Selvo Renderer (plugin)",
+        "  FileDescription: Selvo",
+        "  FileVersion: 1, 0, 0, 0",
+        "  InternalName: Selvo",
         "  OriginalFilename: Selvo.flt",
         "  ProductName: Selvo Palette Renderer for 3DSMAX R4",
+        "  ProductVersion: 1, 1, 0, 0",
     ])
 
 

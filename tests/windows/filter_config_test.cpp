@@ -17,11 +17,33 @@ class FilterConfigTest : public ::testing::Test {
 
 TEST_F(FilterConfigTest, IdentifiesItself) {
   EXPECT_STREQ("Selvo Palette Renderer", filter().GetDescription());
-  EXPECT_NE(nullptr, filter().GetAuthorName());
-  EXPECT_NE(nullptr, filter().GetCopyrightMessage());
   EXPECT_EQ(110UL, filter().GetVersion());
   EXPECT_EQ(6UL, filter().GetCapability());
   EXPECT_EQ(1084UL, filter().GetConfigSize());
+}
+
+// The host lists the author and copyright texts beside other filters' and
+// may keep the pointers: each is a fixed, printable line that no later
+// string lookup of the module (which reuses one shared buffer) overwrites,
+// and every filter object gives the same.
+TEST_F(FilterConfigTest, AuthorAndCopyrightAreFixedTexts) {
+  using Text = const char* (ImageFilter::*)();
+  for (Text text : {&ImageFilter::GetAuthorName, &ImageFilter::GetCopyrightMessage}) {
+    const char* held = (filter().*text)();
+    ASSERT_NE(nullptr, held);
+    const std::string first = held;
+    EXPECT_FALSE(first.empty());
+    for (char c : first) EXPECT_TRUE(c >= ' ' && c <= '~') << "character " << int(c);
+    // Two lookups of different texts: whichever the buffer held, one of
+    // them changes it.
+    filter().GetDescription();
+    EXPECT_EQ(first, held) << "overwritten by the description's lookup";
+    loaded.module.LibClassDesc(0)->Category();
+    EXPECT_EQ(first, held) << "overwritten by the category's lookup";
+    const FilterPtr other = CreateFilter(*loaded.module.LibClassDesc(0));
+    ASSERT_NE(nullptr, other);
+    EXPECT_EQ(first, ((*other).*text)());
+  }
 }
 
 TEST_F(FilterConfigTest, FreshBlockHoldsTheDefaults) {
