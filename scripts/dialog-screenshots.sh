@@ -1,18 +1,38 @@
 #!/usr/bin/env bash
-# Saves the setup dialog and the about box, as the x86_64 build shows them
-# under wine64 on a virtual display, as BMP files and converts them to PNG.
-# usage: scripts/dialog-screenshots.sh [OUTPUT_DIR [SETTINGS_FILE]]
-# Needs the build of scripts/test.sh (build/win64/bin) and ImageMagick.
+# Saves the setup dialog and the about box, as the module shows them under
+# Wine on a virtual display, as BMP files and converts them to PNG.
+# usage: scripts/dialog-screenshots.sh [--i686] [OUTPUT_DIR [SETTINGS_FILE]]
+#   --i686  the deliverable (build/win32/bin) under the 32-bit Wine loader,
+#           which needs a machine that executes 32-bit programs and wine32;
+#           without it the x86_64 build (build/win64/bin) under wine64.
+# Needs the build of scripts/test.sh and ImageMagick.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+arch=x86_64
+if [ "${1:-}" = --i686 ]; then
+  arch=i686
+  shift
+fi
 out=${1:-build/screenshots}
 settings=()
 [ $# -ge 2 ] && settings=(--settings "$2")
-bin=build/win64/bin
-wine=/usr/lib/wine/wine64
 server=/usr/lib/wine/wineserver
-export WINEPREFIX="$PWD/build/screenshots-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+if [ $arch = i686 ]; then
+  if ! why_not=$(scripts/runs-32bit.sh); then
+    echo "dialog-screenshots.sh: --i686 cannot run here: $why_not" >&2
+    exit 1
+  fi
+  bin=build/win32/bin
+  wine=/usr/lib/wine/wine
+  [ -x "$wine" ] || { echo "dialog-screenshots.sh: $wine missing: install wine32:i386 (scripts/install-deps.sh)" >&2; exit 1; }
+  export WINEPREFIX="$PWD/build/screenshots-prefix-i686" WINEARCH=win32
+else
+  bin=build/win64/bin
+  wine=/usr/lib/wine/wine64
+  export WINEPREFIX="$PWD/build/screenshots-prefix"
+fi
 
 mkdir -p "$out"
 [ -f "$WINEPREFIX/system.reg" ] || "$wine" wineboot --init >/dev/null 2>&1

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Drives selvo-host.exe under wine64 as a user would and checks what it
+"""Drives selvo-host.exe under Wine as a user would and checks what it
 prints and writes. Runs in the current folder, which CTest makes per check."""
 import argparse
 import glob
