@@ -50,11 +50,11 @@ bool MapRowsAlone(const FrameView& frame, const IdPlane& ids, int first, int las
                   IndexBuffer& indices) {
   const int width = frame.width;
   for (int y = first; y < last; ++y) {
-    Pixel64* pixels = frame.pixels + std::size_t(y) * width;
-    if (frame.rowTransfer != nullptr) {
-      pixels = lane.row.data();
-      if (!frame.rowTransfer->FetchRow(y, pixels)) return false;
-    }
+    Pixel64* pixels = lane.row.data();
+    if (frame.rowTransfer == nullptr)
+      pixels = frame.pixels + std::size_t(y) * width;
+    else if (!frame.rowTransfer->FetchRow(y, pixels))
+      return false;
     MapRow(lane.mapper, ids, y, width, pixels, indices.data() + std::size_t(y) * width);
     if (frame.rowTransfer != nullptr) frame.rowTransfer->StoreRow(y, pixels);
   }
