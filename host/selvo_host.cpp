@@ -108,12 +108,13 @@ bool ReadFile(const std::string& path, std::vector<char>& bytes) {
 }
 
 // Saved like every other file of ours: a failed save keeps the old settings.
-bool WriteFile(const std::string& path, const std::vector<char>& bytes) {
+// Returns "" or the problem, naming the file.
+std::string WriteFile(const std::string& path, const std::vector<char>& bytes) {
   return selvo::WriteFileAtomically(path, [&](std::FILE* file) -> std::string {
-           if (std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size())
-             return "cannot write file";
-           return "";
-         }).empty();
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size())
+      return "cannot write file";
+    return "";
+  });
 }
 
 // Hands a stored settings block to the filter as the host does on load.
@@ -286,8 +287,9 @@ int Setup(ImageFilter& filter, const std::string& settings) {
   std::printf("ShowSetupDialog: %d\n", confirmed);
   if (!confirmed) return 0;
   std::vector<char> block(filter.GetConfigSize());
-  if (!filter.SaveConfig(block.data()) || !WriteFile(settings, block))
-    return Fail(settings, "cannot save the settings");
+  if (!filter.SaveConfig(block.data())) return Fail(settings, "cannot save the settings");
+  const std::string problem = WriteFile(settings, block);
+  if (!problem.empty()) return Fail("cannot save the settings", problem);
   return 0;
 }
 
