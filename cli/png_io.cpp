@@ -9,6 +9,7 @@
 #include <new>
 #include <vector>
 
+#include "cli/plain_png.h"
 #include "files/atomic_file.h"
 
 namespace selvo {
@@ -74,40 +75,17 @@ struct PngReader {
   png_infop info = nullptr;
 };
 
-enum class PngUse { kColor, kIds };
-
-// Decoded samples as the rows deliver them: whole bytes per sample, 16-bit
-// samples big-endian.
-struct SampleLayout {
-  int width = 0;
-  int height = 0;
-  int channels = 0;
-  int bytesPerSample = 0;
-  std::size_t PixelBytes() const { return std::size_t(channels) * bytesPerSample; }
-  std::size_t RowBytes() const { return PixelBytes() * std::size_t(width); }
-};
-
 // Sample i of a decoded row as stored.
 uint16_t Sample(const uint8_t* row, int bytesPerSample, std::size_t i) {
   if (bytesPerSample == 1) return row[i];
   return uint16_t(row[2 * i] << 8 | row[2 * i + 1]);
 }
 
-// Receives a decoded image row by row from the top. The image it builds
-// grows with the rows, so a file whose data ends early never claims the
-// memory its header promised.
-class RowSink {
- public:
-  virtual ~RowSink() = default;
-  virtual void Start(const SampleLayout& layout) = 0;
-  virtual void Row(const uint8_t* samples) = 0;
-};
-
 // Sample levels as 16 bits: 8-bit v becomes v * 257, so 255 is 65535.
-class ColorRows : public RowSink {
+class ColorRows : public PngRowSink {
  public:
   explicit ColorRows(ColorImage& image) : image_(image) {}
-  void Start(const SampleLayout& layout) override {
+  void Start(const PngSampleLayout& layout) override {
     layout_ = layout;
     image_.width = layout.width;
     image_.height = layout.height;
@@ -134,14 +112,14 @@ class ColorRows : public RowSink {
     return layout_.bytesPerSample == 1 ? uint16_t(v * 257) : v;
   }
   ColorImage& image_;
-  SampleLayout layout_;
+  PngSampleLayout layout_;
 };
 
 // The greyscale samples themselves are the IDs.
-class IdRows : public RowSink {
+class IdRows : public PngRowSink {
  public:
   explicit IdRows(IdImage& image) : image_(image) {}
-  void Start(const SampleLayout& layout) override {
+  void Start(const PngSampleLayout& layout) override {
     bytesPerSample_ = layout.bytesPerSample;
     image_.width = layout.width;
     image_.height = layout.height;
@@ -175,9 +153,6 @@ const char* ChooseTransforms(png_structp png, png_infop info, PngUse use) {
   return nullptr;
 }
 
-// zlib's largest expansion: one 258-byte match coded in two bits.
-constexpr uint64_t kMaxDeflateRatio = 1032;
-
 // Memory the rows are read into; it lives in the caller's frame so that
 // nothing between setjmp and a longjmp owns memory.
 struct RowBuffers {
@@ -188,8 +163,8 @@ struct RowBuffers {
 // Adam7 stores seven reduced images one after the other. Each is kept as
 // its rows arrive (so a file that ends early has claimed only what it
 // held); once all are read, the frame's rows are put together from them.
-void ReadInterlacedRows(png_structp png, const SampleLayout& layout, RowBuffers& buffers,
-                        RowSink& sink) {
+void ReadInterlacedRows(png_structp png, const PngSampleLayout& layout, RowBuffers& buffers,
+                        PngRowSink& sink) {
   const std::size_t pixelBytes = layout.PixelBytes();
   for (int pass = 0; pass < 7; ++pass) {
     const int columns = int(PNG_PASS_COLS(layout.width, pass));
@@ -221,8 +196,8 @@ void ReadInterlacedRows(png_structp png, const SampleLayout& layout, RowBuffers&
 
 // Reads every row into `sink`. Nothing here owns memory: libpng's errors
 // jump out of it.
-void ReadRows(png_structp png, png_infop info, const SampleLayout& layout, RowBuffers& buffers,
-              RowSink& sink) {
+void ReadRows(png_structp png, png_infop info, const PngSampleLayout& layout, RowBuffers& buffers,
+              PngRowSink& sink) {
   sink.Start(layout);
   if (png_get_interlace_type(png, info) == PNG_INTERLACE_ADAM7) {
     ReadInterlacedRows(png, layout, buffers, sink);
@@ -236,7 +211,7 @@ void ReadRows(png_structp png, png_infop info, const SampleLayout& layout, RowBu
 }
 
 std::string DecodePng(PngIo& io, uint64_t fileSize, PngUse use, RowBuffers& buffers,
-                      RowSink& sink) {
+                      PngRowSink& sink) {
   PngReader reader(io);
   png_structp png = reader.png;
   png_infop info = reader.info;
@@ -259,7 +234,7 @@ std::string DecodePng(PngIo& io, uint64_t fileSize, PngUse use, RowBuffers& buff
            " pixels cannot fit in its " + std::to_string(fileSize) + " bytes)";
   if (const char* problem = ChooseTransforms(png, info, use)) return problem;
   png_read_update_info(png, info);
-  SampleLayout layout;
+  PngSampleLayout layout;
   layout.width = int(width);
   layout.height = int(height);
   layout.channels = png_get_channels(png, info);
@@ -269,7 +244,21 @@ std::string DecodePng(PngIo& io, uint64_t fileSize, PngUse use, RowBuffers& buff
   return "";
 }
 
-std::string DecodePngFile(const std::string& path, PngUse use, RowSink& sink) {
+// The plain decoder first, where `decoder` allows; libpng reads whatever it
+// declines, from the start.
+std::string DecodeWith(PngDecoder decoder, PngIo& io, uint64_t fileSize, PngUse use,
+                       PngRowSink& sink) {
+  if (decoder != PngDecoder::kLibpng) {
+    if (DecodePlainPng(io.file, fileSize, use, sink)) return "";
+    if (decoder == PngDecoder::kPlainOnly) return "not a plain PNG file, or a damaged one";
+    std::rewind(io.file);
+  }
+  RowBuffers buffers;
+  return DecodePng(io, fileSize, use, buffers, sink);
+}
+
+std::string DecodePngFile(const std::string& path, PngUse use, PngDecoder decoder,
+                          PngRowSink& sink) {
   PngIo io;
   io.file = std::fopen(path.c_str(), "rb");
   if (io.file == nullptr) return path + ": cannot open file";
@@ -277,8 +266,7 @@ std::string DecodePngFile(const std::string& path, PngUse use, RowSink& sink) {
   std::rewind(io.file);
   std::string problem;
   try {
-    RowBuffers buffers;
-    problem = size < 0 ? "cannot read file" : DecodePng(io, uint64_t(size), use, buffers, sink);
+    problem = size < 0 ? "cannot read file" : DecodeWith(decoder, io, uint64_t(size), use, sink);
   } catch (const std::bad_alloc&) {
     problem = "out of memory";
   }
@@ -321,14 +309,14 @@ std::vector<png_bytep> RowPointers(std::vector<uint8_t>& bytes, int height) {
 
 }  // namespace
 
-std::string ReadPngColor(const std::string& path, ColorImage& image) {
+std::string ReadPngColor(const std::string& path, ColorImage& image, PngDecoder decoder) {
   ColorRows rows(image);
-  return DecodePngFile(path, PngUse::kColor, rows);
+  return DecodePngFile(path, PngUse::kColor, decoder, rows);
 }
 
-std::string ReadPngIds(const std::string& path, IdImage& image) {
+std::string ReadPngIds(const std::string& path, IdImage& image, PngDecoder decoder) {
   IdRows rows(image);
-  return DecodePngFile(path, PngUse::kIds, rows);
+  return DecodePngFile(path, PngUse::kIds, decoder, rows);
 }
 
 std::string WritePngRgba16(const std::string& path, const ColorImage& image) {

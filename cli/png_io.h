@@ -10,13 +10,24 @@
 
 namespace selvo {
 
+// Which decoder reads a PNG. By default the plain files renderers write go
+// to a fast decoder of their own and every other file to libpng; the other
+// choices let the two be compared.
+enum class PngDecoder {
+  kAny,
+  kLibpng,     // libpng alone
+  kPlainOnly,  // the plain decoder alone: any other file fails
+};
+
 // Grey, grey+alpha, RGB, RGBA or palette PNG at any bit depth. An 8-bit
 // value v becomes v * 257 so that 255 reaches 65535; without alpha (or tRNS)
 // alpha reads as 65535.
-std::string ReadPngColor(const std::string& path, ColorImage& image);
+std::string ReadPngColor(const std::string& path, ColorImage& image,
+                         PngDecoder decoder = PngDecoder::kAny);
 
 // A greyscale PNG (1 to 16 bits) whose values are the IDs, unscaled.
-std::string ReadPngIds(const std::string& path, IdImage& image);
+std::string ReadPngIds(const std::string& path, IdImage& image,
+                       PngDecoder decoder = PngDecoder::kAny);
 
 // The written-back frame, alpha included, as 16-bit RGBA.
 std::string WritePngRgba16(const std::string& path, const ColorImage& image);

@@ -2,11 +2,13 @@
 // loaders tell them apart by their first bytes): as a colour image, as a
 // material-ID pass, as an object-ID pass, and as both at once. Each load
 // either succeeds with a consistent image or gives one line that names the
-// file.
+// file. The plain PNG decoder never gives what libpng alone would not.
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "cli/image_loader.h"
+#include "cli/png_io.h"
 #include "fuzz/fuzz_check.h"
 #include "fuzz/temp_file.h"
 
@@ -23,6 +25,17 @@ void CheckError(const std::string& error, const std::string& path) {
 bool SizeFits(int width, int height, std::size_t count) {
   return width >= 1 && width <= kMaxImageSide && height >= 1 && height <= kMaxImageSide &&
          count == std::size_t(width) * std::size_t(height);
+}
+
+// Whatever the plain decoder reads, libpng reads alike.
+void CheckPlainPngAgreesWithLibpng(const std::string& path) {
+  ColorImage plain;
+  if (!ReadPngColor(path, plain, PngDecoder::kPlainOnly).empty()) return;
+  ColorImage libpng;
+  CHECK(ReadPngColor(path, libpng, PngDecoder::kLibpng).empty());
+  CHECK(plain.width == libpng.width && plain.height == libpng.height);
+  CHECK(std::memcmp(plain.pixels.data(), libpng.pixels.data(),
+                    plain.pixels.size() * sizeof(Pixel64)) == 0);
 }
 
 }  // namespace
@@ -56,5 +69,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   } else {
     CheckError(bothError, path);
   }
+  CheckPlainPngAgreesWithLibpng(path);
   return 0;
 }

@@ -8,7 +8,7 @@ packages=(
   imagemagick netpbm pngquant  # what bench/compare_peers.py compares selvo with
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-pil
-  libpng-dev libopenexr-dev
+  libpng-dev libisal-dev libopenexr-dev
   # Windows module: mingw-w64 cross builds (GoogleTest from its Debian
   # sources), wine64 to run the x86_64 build, Xvfb for dialogs. Recommends
   # stay off: wine64 recommends wine32, which only some machines can run

@@ -30,7 +30,7 @@ namespace selvo::test {
 
 void WritePng(const std::string& path, int width, int height, int colorType, int bitDepth,
               const std::vector<uint16_t>& samples, const std::vector<uint8_t>& palette,
-              bool interlaced) {
+              bool interlaced, const PngLayout& layout) {
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (!file) throw std::runtime_error("cannot create " + path);
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
@@ -45,6 +45,13 @@ void WritePng(const std::string& path, int width, int height, int colorType, int
       entries.push_back(png_color{palette[i], palette[i + 1], palette[i + 2]});
     png_set_PLTE(png, info, entries.data(), int(entries.size()));
   }
+  if (layout.filter != 0) png_set_filter(png, PNG_FILTER_TYPE_BASE, layout.filter);
+  if (layout.idatBytes != 0) png_set_compression_buffer_size(png, layout.idatBytes);
+  png_text text{};
+  text.compression = PNG_TEXT_COMPRESSION_NONE;
+  text.key = const_cast<char*>("Comment");
+  text.text = const_cast<char*>("written by the tests");
+  if (layout.textChunks) png_set_text(png, info, &text, 1);
   png_write_info(png, info);
   if (bitDepth < 8) png_set_packing(png);  // one sample per byte in our rows
   const int passes = png_set_interlace_handling(png);
@@ -61,7 +68,10 @@ void WritePng(const std::string& path, int width, int height, int colorType, int
       png_write_row(png, row.data());
     }
   }
-  png_write_end(png, nullptr);
+  png_infop end = png_create_info_struct(png);
+  if (layout.textChunks) png_set_text(png, end, &text, 1);
+  png_write_end(png, end);
+  png_destroy_info_struct(png, &end);
   png_destroy_write_struct(&png, &info);
   std::fclose(file);
 }

@@ -14,12 +14,23 @@
 
 namespace selvo::test {
 
+// How WritePng lays out a file, beyond libpng's defaults: one filter for
+// every row (a PNG_FILTER_* flag; 0 lets libpng choose per row), image data
+// in chunks of `idatBytes` (0: libpng's 8 KB), text chunks before and after
+// the image data.
+struct PngLayout {
+  int filter = 0;
+  std::size_t idatBytes = 0;
+  bool textChunks = false;
+};
+
 // `samples` holds width x height x channels values of the bit depth, row by
 // row; colorType is a PNG_COLOR_TYPE_*; `palette` (R, G, B bytes) only for
 // palette images.
 void WritePng(const std::string& path, int width, int height, int colorType, int bitDepth,
               const std::vector<uint16_t>& samples,
-              const std::vector<uint8_t>& palette = {}, bool interlaced = false);
+              const std::vector<uint8_t>& palette = {}, bool interlaced = false,
+              const PngLayout& layout = {});
 
 struct ExrChannel {
   std::string name;
