@@ -103,20 +103,22 @@ TEST(PlainPng, LeavesEveryOtherKindToLibpng) {
   EXPECT_NE(ReadPngIds(dir.Path("rgb.png"), ids, PngDecoder::kPlainOnly), "");
 }
 
-// Start of the chunk of `type` (its length field) that comes last.
+// The data length of the chunk that starts at `at`.
+uint32_t ChunkLength(const std::vector<uint8_t>& png, std::size_t at) {
+  return uint32_t(png[at]) << 24 | png[at + 1] << 16 | png[at + 2] << 8 | png[at + 3];
+}
+
+// Start of the chunk of `type` that comes last.
 std::size_t LastChunk(const std::vector<uint8_t>& png, const char* type) {
   std::size_t found = 0;
-  for (std::size_t at = 8; at + 12 <= png.size();) {
-    const uint32_t length = uint32_t(png[at]) << 24 | png[at + 1] << 16 | png[at + 2] << 8 | png[at + 3];
+  for (std::size_t at = 8; at + 12 <= png.size(); at += 12 + ChunkLength(png, at))
     if (std::memcmp(&png[at + 4], type, 4) == 0) found = at;
-    at += 12 + length;
-  }
   return found;
 }
 
 // Sets the CRC of the chunk at `at` right for what it holds now.
 void FixCrc(std::vector<uint8_t>& png, std::size_t at) {
-  const uint32_t length = uint32_t(png[at]) << 24 | png[at + 1] << 16 | png[at + 2] << 8 | png[at + 3];
+  const uint32_t length = ChunkLength(png, at);
   const uint32_t crc = uint32_t(crc32(0, &png[at + 4], 4 + length));
   for (int i = 0; i < 4; ++i) png[at + 8 + length + i] = uint8_t(crc >> (24 - 8 * i));
 }
