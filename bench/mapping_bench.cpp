@@ -45,9 +45,7 @@ const TestFrame& PreviousFrame() {
 // A band of `size` entries of the 3-3-2 palette, ending at entry 255.
 ColorRange Band(int size) { return ColorRange{uint8_t(256 - size), 255, 0}; }
 
-void CountPixels(benchmark::State& state) {
-  state.counters["pixels"] = double(kWidth) * kHeight;
-}
+void CountPixels(benchmark::State& state) { state.counters["pixels"] = double(kWidth) * kHeight; }
 
 // Every ID of the frame mapped with the same range and method.
 RendererConfig ConfigFor(int32_t method, const ColorRange& range) {
@@ -63,7 +61,8 @@ RendererConfig ConfigFor(int32_t method, const ColorRange& range) {
 // mapRow(colors, count, indices). `startFrame` runs first in each
 // iteration, inside the timing.
 template <typename MapRow, typename Start = void (*)()>
-void MapFrameByRows(benchmark::State& state, MapRow mapRow, Start startFrame = [] {}) {
+void MapFrameByRows(
+    benchmark::State& state, MapRow mapRow, Start startFrame = [] {}) {
   const std::vector<Pixel64>& pixels = Frame().pixels;
   std::vector<uint8_t> indices(pixels.size());
   for (auto _ : state) {

@@ -34,12 +34,11 @@ void WriteExr(const std::string& path, const selvo::bench::TestFrame& frame) {
     planes[1][i] = Linear(p.g);
     planes[2][i] = Linear(p.b);
     planes[3][i] = p.a / 65535.0f;
-    planes[4][i] = frame.ids[i];           // object index
+    planes[4][i] = frame.ids[i];             // object index
     planes[5][i] = float(frame.ids[i] % 4);  // a few materials shared by the objects
   }
-  const char* names[6] = {"ViewLayer.Combined.R", "ViewLayer.Combined.G",
-                          "ViewLayer.Combined.B", "ViewLayer.Combined.A",
-                          "ViewLayer.IndexOB.X",  "ViewLayer.IndexMA.X"};
+  const char* names[6] = {"ViewLayer.Combined.R", "ViewLayer.Combined.G", "ViewLayer.Combined.B",
+                          "ViewLayer.Combined.A", "ViewLayer.IndexOB.X",  "ViewLayer.IndexMA.X"};
   Imf::Header header(frame.width, frame.height);
   header.compression() = Imf::ZIP_COMPRESSION;
   Imf::FrameBuffer buffer;

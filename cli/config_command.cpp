@@ -101,7 +101,8 @@ int Init(OptionReader& reader) {
     else return Fail("config init: unexpected argument " + reader.Name(), kExitUsage);
   }
   if (path.empty()) return Fail("config init: missing settings file name", kExitUsage);
-  if (!force && FileExists(path)) return Fail(path + ": already exists (use --force to replace it)");
+  if (!force && FileExists(path))
+    return Fail(path + ": already exists (use --force to replace it)");
   const std::string error = SaveSettingsFile(path, demo ? DemoConfig() : RendererConfig());
   return error.empty() ? 0 : Fail(error);
 }
@@ -130,7 +131,8 @@ int Show(OptionReader& reader) {
     }
   }
   if (path.empty()) return Fail("config show: missing settings file name", kExitUsage);
-  if (json && !picture.empty()) return Fail("config show: give --json or --png, not both", kExitUsage);
+  if (json && !picture.empty())
+    return Fail("config show: give --json or --png, not both", kExitUsage);
   RendererConfig config;
   std::string error = LoadSettingsFile(path, config);
   if (error.empty() && SameFile(path, picture))
@@ -152,7 +154,8 @@ int Set(OptionReader& reader) {
   while (reader.Next()) {
     if (IsHelp(reader.Name())) return ShowHelp();
     if (!reader.IsOption()) {
-      if (!path.empty()) return Fail("config set: unexpected argument " + reader.Name(), kExitUsage);
+      if (!path.empty())
+        return Fail("config set: unexpected argument " + reader.Name(), kExitUsage);
       path = reader.Name();
       continue;
     }

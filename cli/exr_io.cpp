@@ -630,8 +630,8 @@ void LimitWhatOpenExrSetsAside() {
 
 }  // namespace
 
-std::string FindColorChannels(const std::vector<std::string>& names,
-                              const std::string& layer, ExrColorChannels& chosen) {
+std::string FindColorChannels(const std::vector<std::string>& names, const std::string& layer,
+                              ExrColorChannels& chosen) {
   if (!layer.empty()) {
     if (ColorOfLayer(names, layer + ".", /*grey=*/true, chosen)) return "";
     return "no channels " + Printable(layer) + ".R, .G, .B";
@@ -668,8 +668,8 @@ std::string FindIdChannel(const std::vector<std::string>& names, int selector,
     return "";
   }
   if (found.empty())
-    return std::string("no ") + what + " channel (" + passes[0] + " or " + passes[1] +
-           ") among " + Join(names) + "; name one with --id-channel";
+    return std::string("no ") + what + " channel (" + passes[0] + " or " + passes[1] + ") among " +
+           Join(names) + "; name one with --id-channel";
   return std::string("several ") + what + " channels (" + Join(found) +
          "); name one with --id-channel";
 }

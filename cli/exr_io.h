@@ -34,8 +34,8 @@ struct ExrColorChannels {
 };
 
 // Picks the colour channels among `names`; "" or the problem.
-std::string FindColorChannels(const std::vector<std::string>& names,
-                              const std::string& layer, ExrColorChannels& chosen);
+std::string FindColorChannels(const std::vector<std::string>& names, const std::string& layer,
+                              ExrColorChannels& chosen);
 
 // Picks the ID channel for the selector (2 material, 4 object) by the names
 // renderers give index passes: "<layer>.IndexMA.X" / "<layer>.IndexOB.X"
@@ -51,7 +51,7 @@ std::string FindIdChannel(const std::vector<std::string>& names, int selector,
 struct ExrRequest {
   const ExrColorOptions* color = nullptr;  // colour is read when set
   ColorImage* colorImage = nullptr;
-  int idSelector = 0;  // IDs are read when 2 (material) or 4 (object)
+  int idSelector = 0;     // IDs are read when 2 (material) or 4 (object)
   std::string idChannel;  // "" to find it by the selector
   IdImage* idImage = nullptr;
 };

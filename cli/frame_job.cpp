@@ -22,10 +22,8 @@ void LoadDemo(const FrameSource& source, int frame, int selector, ColorImage& co
   color.width = scene.width;
   color.height = scene.height;
   color.pixels = std::move(scene.pixels);
-  if (selector == kMaterialEffectsSelector)
-    ids.bytes = std::move(scene.materialIds);
-  else
-    ids.words = std::move(scene.objectIds);
+  if (selector == kMaterialEffectsSelector) ids.bytes = std::move(scene.materialIds);
+  else ids.words = std::move(scene.objectIds);
 }
 
 // "" when the inputs are loaded, consistent, and the IDs fit the channel.
@@ -52,12 +50,9 @@ std::string DescribeFailure(const FrameResult& result, const RendererConfig& con
       return "output name \"" + Printable(*name) +
              "\" gives no PCX file name of at most 255 characters";
     }
-    case FrameStatus::kWriteFailed:
-      return result.writeError;
-    case FrameStatus::kNotRendered:
-      return "out of memory for the frame's buffers";
-    default:
-      return "the frame could not be rendered";
+    case FrameStatus::kWriteFailed: return result.writeError;
+    case FrameStatus::kNotRendered: return "out of memory for the frame's buffers";
+    default: return "the frame could not be rendered";
   }
 }
 
@@ -121,8 +116,8 @@ JobResult RenderJob(const RendererConfig& config, const FrameSource& source, con
 
 }  // namespace
 
-JobResult RunFrameJob(const RendererConfig& config, const FrameSource& source,
-                      const FrameJob& job, RowProgress& progress, FrameBuffers& buffers) {
+JobResult RunFrameJob(const RendererConfig& config, const FrameSource& source, const FrameJob& job,
+                      RowProgress& progress, FrameBuffers& buffers) {
   // Frames up to 65535 x 65535 pixels can exhaust memory at any step.
   try {
     return RenderJob(config, source, job, progress, buffers);

@@ -38,7 +38,7 @@ struct JobResult {
 };
 
 // Bad input is found before the frame driver runs, so it leaves no file.
-JobResult RunFrameJob(const RendererConfig& config, const FrameSource& source,
-                      const FrameJob& job, RowProgress& progress, FrameBuffers& buffers);
+JobResult RunFrameJob(const RendererConfig& config, const FrameSource& source, const FrameJob& job,
+                      RowProgress& progress, FrameBuffers& buffers);
 
 }  // namespace selvo

@@ -63,8 +63,8 @@ std::string LoadColorImage(const std::string& path, const ExrColorOptions& optio
       });
 }
 
-std::string LoadIdImage(const std::string& path, int selector,
-                        const std::string& exrChannel, IdImage& image) {
+std::string LoadIdImage(const std::string& path, int selector, const std::string& exrChannel,
+                        IdImage& image) {
   return LoadByFormat(
       path, [&] { return ReadPngIds(path, image); },
       [&](std::ifstream& file) {
@@ -77,8 +77,8 @@ std::string LoadIdImage(const std::string& path, int selector,
 }
 
 std::string LoadFrameImages(const std::string& colorPath, const ExrColorOptions& options,
-                            const std::string& idsPath, int selector,
-                            const std::string& exrChannel, ColorImage& color, IdImage& ids) {
+                            const std::string& idsPath, int selector, const std::string& exrChannel,
+                            ColorImage& color, IdImage& ids) {
   if (!SameFile(colorPath, idsPath)) {
     const std::string error = LoadColorImage(colorPath, options, color);
     return error.empty() ? LoadIdImage(idsPath, selector, exrChannel, ids) : error;

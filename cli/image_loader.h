@@ -15,13 +15,13 @@ std::string LoadColorImage(const std::string& path, const ExrColorOptions& optio
 
 // `selector` (2 material, 4 object) picks the EXR index pass unless
 // `exrChannel` names one; a PNG ID image is a greyscale image of the IDs.
-std::string LoadIdImage(const std::string& path, int selector,
-                        const std::string& exrChannel, IdImage& image);
+std::string LoadIdImage(const std::string& path, int selector, const std::string& exrChannel,
+                        IdImage& image);
 
 // Both images of a frame. When both come from one EXR file (a multilayer
 // render), the file is opened once and its pixels are decoded once.
 std::string LoadFrameImages(const std::string& colorPath, const ExrColorOptions& options,
-                            const std::string& idsPath, int selector,
-                            const std::string& exrChannel, ColorImage& color, IdImage& ids);
+                            const std::string& idsPath, int selector, const std::string& exrChannel,
+                            ColorImage& color, IdImage& ids);
 
 }  // namespace selvo

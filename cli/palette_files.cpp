@@ -90,8 +90,8 @@ std::string EntryLines(const uint8_t palette[768], const char* format) {
   std::string text;
   char line[64];
   for (int i = 0; i < 256; ++i) {
-    std::snprintf(line, sizeof line, format, palette[3 * i], palette[3 * i + 1],
-                  palette[3 * i + 2], i);
+    std::snprintf(line, sizeof line, format, palette[3 * i], palette[3 * i + 1], palette[3 * i + 2],
+                  i);
     text += line;
   }
   return text;
@@ -132,17 +132,16 @@ bool LooksLikeHexList(std::string_view text) {
   return ParseHexPalette(text, ignored).empty();
 }
 
-std::string HexText(const uint8_t palette[768]) {
-  return EntryLines(palette, "%02x%02x%02x\n");
-}
+std::string HexText(const uint8_t palette[768]) { return EntryLines(palette, "%02x%02x%02x\n"); }
 
 // ---- PCX ----------------------------------------------------------------
 // The 256-colour trailer of an 8-bit PCX file.
 
 std::string ReadPcxColors(const std::string& path, std::vector<PaletteColor>& colors) {
   if (!HasPaletteTrailer(path))
-    return path + ": no 256-colour palette (needs an 8-bit, one-plane, version-5 PCX file "
-                  "with 0x0C at 769 bytes from the end)";
+    return path +
+           ": no 256-colour palette (needs an 8-bit, one-plane, version-5 PCX file "
+           "with 0x0C at 769 bytes from the end)";
   uint8_t palette[768];
   if (!ReadPcxPalette(path, palette)) return path + ": cannot read palette";
   colors.resize(256);
@@ -233,7 +232,8 @@ std::string ParseText(Format format, const std::string& bytes, std::vector<Palet
 
 std::string WriteBytes(const std::string& path, const std::string& bytes) {
   return WriteFileAtomically(path, [&](std::FILE* file) -> std::string {
-    if (std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size()) return "cannot write file";
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size())
+      return "cannot write file";
     return "";
   });
 }
@@ -248,8 +248,7 @@ std::string ParseGimpPalette(std::string_view text, std::vector<PaletteColor>& c
   colors.clear();
   while (lines.Next()) {
     const std::string_view line = lines.line();
-    if (line.empty() || line[0] == '#' || StartsWith(line, "Name:") ||
-        StartsWith(line, "Columns:"))
+    if (line.empty() || line[0] == '#' || StartsWith(line, "Name:") || StartsWith(line, "Columns:"))
       continue;
     if (StartsWith(line, "Channels:")) {
       const std::string_view channels = Trim(line.substr(9));
@@ -260,8 +259,8 @@ std::string ParseGimpPalette(std::string_view text, std::vector<PaletteColor>& c
     }
     PaletteColor color;
     if (!ReadLevels(Words(line), levels, color))
-      return AtLine(lines.number(), levels == 3 ? "expected R G B, each 0..255"
-                                                : "expected R G B A, each 0..255");
+      return AtLine(lines.number(),
+                    levels == 3 ? "expected R G B, each 0..255" : "expected R G B A, each 0..255");
     colors.push_back(color);
   }
   return colors.empty() ? AtLine(lines.number(), "no colours in the file") : "";
@@ -279,8 +278,8 @@ std::string ParseJascPalette(std::string_view text, std::vector<PaletteColor>& c
     const std::vector<std::string> words = Words(lines.line());
     if (words.empty()) continue;
     if (colors.size() == std::size_t(*count))
-      return AtLine(lines.number(), "more colours than the " + std::to_string(*count) +
-                                        " that line 3 announces");
+      return AtLine(lines.number(),
+                    "more colours than the " + std::to_string(*count) + " that line 3 announces");
     PaletteColor color;
     if ((words.size() != 3 && words.size() != 4) || !ReadLevels(words, words.size(), color))
       return AtLine(lines.number(), "expected R G B, each 0..255");
@@ -337,11 +336,13 @@ std::string ReadPaletteFile(const std::string& path, std::vector<PaletteColor>& 
     case Format::kPcx: return ReadPcxColors(path, colors);
     case Format::kPng: return ReadPngColors(path, colors);
     case Format::kRiff:
-      return path + ": a RIFF palette, which selvo does not read; save it as JASC-PAL, GIMP or "
-                    "Adobe colour table";
+      return path +
+             ": a RIFF palette, which selvo does not read; save it as JASC-PAL, GIMP or "
+             "Adobe colour table";
     case Format::kUnknown:
-      return path + ": not a palette file selvo knows (8-bit PCX, GIMP, JASC-PAL, Adobe colour "
-                    "table, hex list or PNG)";
+      return path +
+             ": not a palette file selvo knows (8-bit PCX, GIMP, JASC-PAL, Adobe colour "
+             "table, hex list or PNG)";
     default: break;
   }
   if (bytes.size() > kMaxTextBytes) return path + ": larger than 1 MiB; not a palette file";
@@ -351,8 +352,7 @@ std::string ReadPaletteFile(const std::string& path, std::vector<PaletteColor>& 
 
 std::string WritePaletteFile(const std::string& path, const uint8_t palette[768]) {
   switch (FormatByExtension(path)) {
-    case Format::kPcx:
-      return WritePcx(path, EntryImage().data(), 16, 16, palette);
+    case Format::kPcx: return WritePcx(path, EntryImage().data(), 16, 16, palette);
     case Format::kPng: return WritePngIndexed(path, EntryImage().data(), 16, 16, palette);
     case Format::kGimp:
       return WriteBytes(path, GimpText(std::filesystem::path(path).stem().string(), palette));

@@ -37,7 +37,6 @@ std::string ParseGimpPalette(std::string_view text, std::vector<PaletteColor>& c
 std::string ParseJascPalette(std::string_view text, std::vector<PaletteColor>& colors);
 std::string ParseHexPalette(std::string_view text, std::vector<PaletteColor>& colors);
 // An Adobe colour table: 768 bytes, or 772 with a colour count.
-std::string ParseAdobePalette(const std::vector<uint8_t>& bytes,
-                              std::vector<PaletteColor>& colors);
+std::string ParseAdobePalette(const std::vector<uint8_t>& bytes, std::vector<PaletteColor>& colors);
 
 }  // namespace selvo

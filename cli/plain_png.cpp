@@ -83,10 +83,10 @@ bool IsSkippable(const ChunkReader& chunks) {
 int PlainChannels(int colorType, PngUse use) {
   if (use == PngUse::kIds) return colorType == 0 ? 1 : 0;  // IDs are greyscale
   switch (colorType) {
-    case 0: return 1;  // grey
-    case 2: return 3;  // RGB
-    case 4: return 2;  // grey and alpha
-    case 6: return 4;  // RGBA
+    case 0: return 1;   // grey
+    case 2: return 3;   // RGB
+    case 4: return 2;   // grey and alpha
+    case 6: return 4;   // RGBA
     default: return 0;  // palette images go to libpng
   }
 }
@@ -138,7 +138,9 @@ bool ReachEnd(ChunkReader& chunks) {
 class ImageData {
  public:
   ImageData(ChunkReader& chunks, uint64_t inflatedBytes)
-      : chunks_(chunks), inflatedBytes_(inflatedBytes), state_(std::make_unique<inflate_state>()),
+      : chunks_(chunks),
+        inflatedBytes_(inflatedBytes),
+        state_(std::make_unique<inflate_state>()),
         input_(std::size_t(1) << 16) {
     isal_inflate_init(state_.get());
     state_->crc_flag = ISAL_ZLIB;
@@ -256,11 +258,8 @@ bool Unfilter(int filter, uint8_t* x, const uint8_t* up, std::size_t n) {
       for (std::size_t i = 0; i < kBpp; ++i) x[i] = uint8_t(x[i] + (up[i] >> 1));
       for (std::size_t i = kBpp; i < n; ++i) x[i] = uint8_t(x[i] + ((x[i - kBpp] + up[i]) >> 1));
       return true;
-    case 4:
-      UnfilterPaeth<kBpp>(x, up, n);
-      return true;
-    default:
-      return false;
+    case 4: UnfilterPaeth<kBpp>(x, up, n); return true;
+    default: return false;
   }
 }
 

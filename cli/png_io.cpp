@@ -182,9 +182,9 @@ void ReadInterlacedRows(png_structp png, const PngSampleLayout& layout, RowBuffe
     for (int pass = 0; pass < 7; ++pass) {
       const png_uint_32 columns = PNG_PASS_COLS(layout.width, pass);
       if (columns == 0 || !PNG_ROW_IN_INTERLACE_PASS(y, pass)) continue;
-      const uint8_t* stored = buffers.passes[pass].data() +
-                              ((y - PNG_PASS_START_ROW(pass)) >> PNG_PASS_ROW_SHIFT(pass)) *
-                                  columns * pixelBytes;
+      const uint8_t* stored =
+          buffers.passes[pass].data() +
+          ((y - PNG_PASS_START_ROW(pass)) >> PNG_PASS_ROW_SHIFT(pass)) * columns * pixelBytes;
       for (png_uint_32 i = 0; i < columns; ++i) {
         const png_uint_32 x = PNG_PASS_START_COL(pass) + (i << PNG_PASS_COL_SHIFT(pass));
         std::memcpy(row + x * pixelBytes, stored + i * pixelBytes, pixelBytes);
@@ -279,8 +279,7 @@ template <typename Describe>
 std::string EncodePng(std::FILE* file, const std::vector<png_bytep>& rows, Describe describe) {
   PngIo io;
   io.file = file;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &io,
-                                            OnPngError, OnPngWarning);
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &io, OnPngError, OnPngWarning);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
   if (info == nullptr) {
     png_destroy_write_struct(&png, nullptr);
@@ -288,7 +287,8 @@ std::string EncodePng(std::FILE* file, const std::vector<png_bytep>& rows, Descr
   }
   if (setjmp(png_jmpbuf(png))) {
     png_destroy_write_struct(&png, &info);
-    if (io.systemError != 0) return std::string("cannot write file: ") + std::strerror(io.systemError);
+    if (io.systemError != 0)
+      return std::string("cannot write file: ") + std::strerror(io.systemError);
     return std::string("cannot encode PNG (") + io.message + ")";
   }
   png_set_write_fn(png, &io, WriteData, FlushNothing);
@@ -338,8 +338,8 @@ std::string WritePngRgba16(const std::string& path, const ColorImage& image) {
   });
 }
 
-std::string WritePngIndexed(const std::string& path, const uint8_t* indices,
-                            int width, int height, const uint8_t palette[768]) {
+std::string WritePngIndexed(const std::string& path, const uint8_t* indices, int width, int height,
+                            const uint8_t palette[768]) {
   std::vector<uint8_t> bytes(indices, indices + std::size_t(width) * height);
   const std::vector<png_bytep> rows = RowPointers(bytes, height);
   png_color entries[256];
@@ -347,8 +347,8 @@ std::string WritePngIndexed(const std::string& path, const uint8_t* indices,
     entries[i] = png_color{palette[3 * i], palette[3 * i + 1], palette[3 * i + 2]};
   return WriteFileAtomically(path, [&](std::FILE* file) {
     return EncodePng(file, rows, [&](png_structp png, png_infop info) {
-      png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_PALETTE,
-                   PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+      png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE,
+                   PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
       png_set_PLTE(png, info, entries, 256);
     });
   });
@@ -377,7 +377,8 @@ std::string ReadPngPalette(const std::string& path, PngPaletteInfo& info) {
       if (info.indexed) png_get_PLTE(png, pngInfo, &entries, &count);
       info.entries.clear();
       for (int i = 0; i < count; ++i)
-        info.entries.insert(info.entries.end(), {entries[i].red, entries[i].green, entries[i].blue});
+        info.entries.insert(info.entries.end(),
+                            {entries[i].red, entries[i].green, entries[i].blue});
     }
   }
   std::fclose(io.file);

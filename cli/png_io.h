@@ -34,8 +34,8 @@ std::string WritePngRgba16(const std::string& path, const ColorImage& image);
 
 // The index image as an 8-bit palette PNG with all 256 entries, so that any
 // viewer shows what the PCX file holds.
-std::string WritePngIndexed(const std::string& path, const uint8_t* indices,
-                            int width, int height, const uint8_t palette[768]);
+std::string WritePngIndexed(const std::string& path, const uint8_t* indices, int width, int height,
+                            const uint8_t palette[768]);
 
 // The palette side of a PNG, from its header and PLTE chunk alone (no pixels
 // are read): an indexed image's entries (R, G, B each, in order), or for any

@@ -72,8 +72,8 @@ void ProgressDisplay::DrawLocked() {
   if (!enabled_ || frameCount_ <= 0) return;
   double done = double(framesDone_);
   for (double f : inFlight_) done += f;
-  const std::string text =
-      FormatProgressBar(done / double(frameCount_), framesDone_, frameCount_, TerminalColumns(out_));
+  const std::string text = FormatProgressBar(done / double(frameCount_), framesDone_, frameCount_,
+                                             TerminalColumns(out_));
   if (text == drawn_) return;
   std::fprintf(out_, "\r%s", text.c_str());
   std::fflush(out_);

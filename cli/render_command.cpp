@@ -14,10 +14,10 @@
 #include "cli/render_options.h"
 #include "cli/row_threads.h"
 #include "cli/settings_file.h"
-#include "cli/thread_plan.h"
 #include "cli/settings_text.h"
 #include "cli/standard_streams.h"
 #include "cli/stop_signals.h"
+#include "cli/thread_plan.h"
 #include "demo/demo_scene.h"
 
 #ifdef _WIN32
@@ -98,8 +98,12 @@ class SequenceRun {
  public:
   SequenceRun(const RendererConfig& config, const RenderOptions& options, FrameRange range,
               int rowThreads, ProgressDisplay& display)
-      : config_(config), options_(options), source_(MakeSource(options)), range_(range),
-        rowThreads_(rowThreads), display_(display) {}
+      : config_(config),
+        options_(options),
+        source_(MakeSource(options)),
+        range_(range),
+        rowThreads_(rowThreads),
+        display_(display) {}
 
   void Work(int worker) {
     RowThreads rows(rowThreads_);
@@ -178,8 +182,8 @@ int RunRenderCommand(const std::vector<std::string>& args) {
   }
   const std::string warning = FolderDotWarning(config, range.first);
   if (!warning.empty()) PrintError(warning);
-  const ThreadPlan plan = PlanThreads(options.jobs, range.Count(),
-                                      int(std::thread::hardware_concurrency()));
+  const ThreadPlan plan =
+      PlanThreads(options.jobs, range.Count(), int(std::thread::hardware_concurrency()));
   const int workers = plan.frameWorkers;
   SetExrDecodeThreads(plan.exrThreads);
   ProgressDisplay display(stderr, !options.quiet && selvo_isatty(stderr), range.Count(), workers);

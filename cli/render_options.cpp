@@ -50,10 +50,10 @@ std::string TakeValue(OptionReader& reader, RenderOptions& options) {
 }
 
 bool TakesValue(const std::string& name) {
-  static const char* const kValued[] = {"--color", "--ids", "--settings", "--output",
-                                        "--palettized", "--preview", "--color-layer",
-                                        "--id-channel", "--size", "--frame", "--frames",
-                                        "-j", "--jobs"};
+  static const char* const kValued[] = {
+      "--color",       "--ids",        "--settings", "--output", "--palettized", "--preview",
+      "--color-layer", "--id-channel", "--size",     "--frame",  "--frames",     "-j",
+      "--jobs"};
   for (const char* option : kValued)
     if (name == option) return true;
   return false;

@@ -12,9 +12,9 @@ namespace selvo {
 struct RenderOptions {
   bool help = false;
   bool demo = false;
-  int demoWidth = 0;   // 0: the demo's own size
+  int demoWidth = 0;  // 0: the demo's own size
   int demoHeight = 0;
-  std::string color;   // may hold '#' runs
+  std::string color;  // may hold '#' runs
   std::string ids;
   std::string settings;
   std::optional<std::string> output;  // overrides the settings' output name

@@ -40,8 +40,8 @@ class RowThreads : public RowWorkers {
   std::condition_variable finished_;
   const std::function<void(int, int)>* task_ = nullptr;
   int count_ = 0;
-  int next_ = 0;        // the next item to take
-  int working_ = 0;     // helpers that have not finished the current round
+  int next_ = 0;     // the next item to take
+  int working_ = 0;  // helpers that have not finished the current round
   long long round_ = 0;
   bool stopping_ = false;
   std::exception_ptr failure_;

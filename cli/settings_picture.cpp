@@ -121,8 +121,7 @@ void OutlineBand(Canvas& canvas, const Band& band, Pixel64 color) {
     if (!inside(column + 1, row)) canvas.Fill(x + far, y, w, kCellPitch, color);
     for (const int dx : {-1, 1})
       for (const int dy : {-1, 1})
-        if (inside(column + dx, row) && inside(column, row + dy) &&
-            !inside(column + dx, row + dy))
+        if (inside(column + dx, row) && inside(column, row + dy) && !inside(column + dx, row + dy))
           canvas.Fill(x + (dx < 0 ? 0 : far), y + (dy < 0 ? 0 : far), w, w, color);
   }
 }
@@ -175,8 +174,8 @@ void DrawLegend(Canvas& canvas, const RendererConfig& config, const std::vector<
   line(std::string("method  ") +
        (UsesUniformDistribution(config) ? "uniform distribution" : "most similar colour"));
   line(std::string("source  ") + (config.sourceChannel == kMaterialEffectsChannel
-                                       ? "material effects channel"
-                                       : "object channel"));
+                                      ? "material effects channel"
+                                      : "object channel"));
   const std::optional<std::string_view> name = OutputName(config);
   line("output  " + (name ? Shortened(*name) : std::string("(no terminating NUL)")));
   const std::string example = name ? ComposeOutputName(*name, 1) : "";
@@ -193,7 +192,8 @@ void DrawLegend(Canvas& canvas, const RendererConfig& config, const std::vector<
                     range.to - range.from + 1, range.dither ? "on" : "off");
     for (const Band& band : bands)
       if (band.from == range.from && band.to == range.to)
-        canvas.Fill(kLegendLeft, y, 3 * kGlyphAdvance - 4, kGlyphHeight - 1, BandColor(band.ids[0]));
+        canvas.Fill(kLegendLeft, y, 3 * kGlyphAdvance - 4, kGlyphHeight - 1,
+                    BandColor(band.ids[0]));
     canvas.Text(kLegendLeft + 3 * kGlyphAdvance, y, text, kInk);
     y += kLineHeight;
   }
@@ -203,10 +203,10 @@ void DrawLegend(Canvas& canvas, const RendererConfig& config, const std::vector<
 
 Pixel64 BandColor(int id) {
   static const Pixel64 kColors[kRangeCount] = {
-      Rgb(228, 26, 28),  Rgb(55, 126, 184), Rgb(77, 175, 74),  Rgb(152, 78, 163),
-      Rgb(255, 127, 0),  Rgb(166, 86, 40),  Rgb(247, 129, 191), Rgb(27, 158, 119),
-      Rgb(117, 112, 179), Rgb(231, 41, 138), Rgb(102, 166, 30), Rgb(230, 171, 2),
-      Rgb(11, 79, 108),  Rgb(140, 45, 4),   Rgb(0, 206, 209),  Rgb(85, 85, 85)};
+      Rgb(228, 26, 28),   Rgb(55, 126, 184), Rgb(77, 175, 74),   Rgb(152, 78, 163),
+      Rgb(255, 127, 0),   Rgb(166, 86, 40),  Rgb(247, 129, 191), Rgb(27, 158, 119),
+      Rgb(117, 112, 179), Rgb(231, 41, 138), Rgb(102, 166, 30),  Rgb(230, 171, 2),
+      Rgb(11, 79, 108),   Rgb(140, 45, 4),   Rgb(0, 206, 209),   Rgb(85, 85, 85)};
   return kColors[id];
 }
 
@@ -217,9 +217,8 @@ ColorImage DrawSettingsPicture(const RendererConfig& config) {
   for (const Band& band : bands) OutlineBand(canvas, band, BandColor(band.ids[0]));
   // Small bands have the fewest cells to carry a label: they choose first.
   std::vector<Band> bySize = bands;
-  std::stable_sort(bySize.begin(), bySize.end(), [](const Band& a, const Band& b) {
-    return a.to - a.from < b.to - b.from;
-  });
+  std::stable_sort(bySize.begin(), bySize.end(),
+                   [](const Band& a, const Band& b) { return a.to - a.from < b.to - b.from; });
   std::vector<bool> labelled(256, false);
   for (const Band& band : bySize) LabelBand(canvas, band, BandColor(band.ids[0]), labelled);
   DrawLegend(canvas, config, bands);

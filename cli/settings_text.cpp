@@ -55,9 +55,9 @@ std::string FormatSettingsText(const RendererConfig& config) {
   } else {
     text += "output name     (no terminating NUL in its 256 bytes)\n";
   }
-  text += Format("method          %d (%s)\n", config.method,
-                 UsesUniformDistribution(config) ? "uniform distribution"
-                                                 : "find most similar colour");
+  text +=
+      Format("method          %d (%s)\n", config.method,
+             UsesUniformDistribution(config) ? "uniform distribution" : "find most similar colour");
   text += "ranges          ID  From   To  Dither\n";
   for (int id = 0; id < kRangeCount; ++id) {
     const ColorRange& range = config.ranges[id];
@@ -83,13 +83,13 @@ std::string FormatSettingsJson(const RendererConfig& config) {
   json += Format("  \"sourceChannel\": %d,\n  \"source\": \"%s\",\n", config.sourceChannel,
                  SourceName(config));
   json += "  \"outputName\": " + (name ? EscapeJson(*name) : std::string("null")) + ",\n";
-  json += Format("  \"method\": %d,\n  \"methodName\": \"%s\",\n", config.method,
-                 MethodName(config));
+  json +=
+      Format("  \"method\": %d,\n  \"methodName\": \"%s\",\n", config.method, MethodName(config));
   json += "  \"ranges\": [\n";
   for (int id = 0; id < kRangeCount; ++id) {
     const ColorRange& range = config.ranges[id];
-    json += Format("    {\"id\": %d, \"from\": %u, \"to\": %u, \"dither\": %u}%s\n", id,
-                   range.from, range.to, range.dither, id + 1 < kRangeCount ? "," : "");
+    json += Format("    {\"id\": %d, \"from\": %u, \"to\": %u, \"dither\": %u}%s\n", id, range.from,
+                   range.to, range.dither, id + 1 < kRangeCount ? "," : "");
   }
   json += "  ],\n  \"palette\": [\n";
   for (int i = 0; i < 256; ++i) {

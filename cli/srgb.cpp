@@ -12,13 +12,9 @@ constexpr int kLevels = 65536;
 
 // The sRGB transfer function as it is defined, for v in 0..1. It builds the
 // table and is not evaluated per value.
-double Curve(double v) {
-  return v <= 0.0031308 ? 12.92 * v : 1.055 * std::pow(v, 1 / 2.4) - 0.055;
-}
+double Curve(double v) { return v <= 0.0031308 ? 12.92 * v : 1.055 * std::pow(v, 1 / 2.4) - 0.055; }
 
-int LevelByCurve(float value) {
-  return int(std::lround(std::min(Curve(value), 1.0) * 65535));
-}
+int LevelByCurve(float value) { return int(std::lround(std::min(Curve(value), 1.0) * 65535)); }
 
 uint32_t Bits(float value) {
   uint32_t bits;
@@ -43,8 +39,8 @@ class SrgbTable {
       const uint32_t start = first_ + (s << kSegmentShift);
       const double level = ScaledCurve(start);
       starts_.push_back(float(level));
-      slopes_.push_back(float((ScaledCurve(start + (1u << kSegmentShift)) - level) /
-                              (1u << kSegmentShift)));
+      slopes_.push_back(
+          float((ScaledCurve(start + (1u << kSegmentShift)) - level) / (1u << kSegmentShift)));
     }
   }
 
@@ -75,8 +71,8 @@ class SrgbTable {
   // float by float to the exact edge.
   static float LeastOfLevel(int level) {
     const double encoded = (level - 0.5) / 65535;
-    const double v = encoded <= 12.92 * 0.0031308 ? encoded / 12.92
-                                                  : std::pow((encoded + 0.055) / 1.055, 2.4);
+    const double v =
+        encoded <= 12.92 * 0.0031308 ? encoded / 12.92 : std::pow((encoded + 0.055) / 1.055, 2.4);
     float least = float(v);
     if (LevelByCurve(least) < level) {
       do least = std::nextafter(least, 1.0f);
@@ -88,9 +84,9 @@ class SrgbTable {
   }
 
   std::vector<uint32_t> thresholds_;  // [level]: the least value's bits; [0] is 0
-  std::vector<float> starts_;  // per segment: the scaled curve at its start
-  std::vector<float> slopes_;  // and its rise per float
-  uint32_t first_ = 0;  // the first segment's start; smaller values are level 0
+  std::vector<float> starts_;         // per segment: the scaled curve at its start
+  std::vector<float> slopes_;         // and its rise per float
+  uint32_t first_ = 0;                // the first segment's start; smaller values are level 0
 };
 
 }  // namespace

@@ -22,7 +22,9 @@ bool WriteText(std::FILE* stream, const std::string& text) {
   return false;
 }
 
-bool WriteLine(std::FILE* stream, const std::string& line) { return WriteText(stream, line + "\n"); }
+bool WriteLine(std::FILE* stream, const std::string& line) {
+  return WriteText(stream, line + "\n");
+}
 
 void PrintError(const std::string& message) { WriteLine(stderr, "selvo: " + Printable(message)); }
 

@@ -19,10 +19,8 @@ const IdPlane& SelectedIds(const FrameView& frame, const RendererConfig& config)
 void MapRow(PaletteMapper& mapper, const IdPlane& ids, int y, int width, Pixel64* pixels,
             uint8_t* indexRow) {
   const std::size_t rowStart = std::size_t(y) * width;
-  if (ids.bytes != nullptr)
-    mapper.MapRow(ids.bytes + rowStart, y, width, pixels, indexRow);
-  else
-    mapper.MapRow(ids.words + rowStart, y, width, pixels, indexRow);
+  if (ids.bytes != nullptr) mapper.MapRow(ids.bytes + rowStart, y, width, pixels, indexRow);
+  else mapper.MapRow(ids.words + rowStart, y, width, pixels, indexRow);
 }
 
 bool PrepareBuffers(FrameBuffers& buffers, const RendererConfig& config, const FrameView& frame) {
@@ -51,10 +49,8 @@ bool MapRowsAlone(const FrameView& frame, const IdPlane& ids, int first, int las
   const int width = frame.width;
   for (int y = first; y < last; ++y) {
     Pixel64* pixels = lane.row.data();
-    if (frame.rowTransfer == nullptr)
-      pixels = frame.pixels + std::size_t(y) * width;
-    else if (!frame.rowTransfer->FetchRow(y, pixels))
-      return false;
+    if (frame.rowTransfer == nullptr) pixels = frame.pixels + std::size_t(y) * width;
+    else if (!frame.rowTransfer->FetchRow(y, pixels)) return false;
     MapRow(lane.mapper, ids, y, width, pixels, indices.data() + std::size_t(y) * width);
     if (frame.rowTransfer != nullptr) frame.rowTransfer->StoreRow(y, pixels);
   }
@@ -84,9 +80,8 @@ bool MapRows(const FrameView& frame, const IdPlane& ids, int first, int last,
 
 }  // namespace
 
-FrameResult RenderFrame(const RendererConfig& config, const FrameView& frame,
-                        RowProgress& progress, FrameBuffers& buffers,
-                        PcxWriteFunction write) {
+FrameResult RenderFrame(const RendererConfig& config, const FrameView& frame, RowProgress& progress,
+                        FrameBuffers& buffers, PcxWriteFunction write) {
   FrameResult result;
   const int width = frame.width;
   const int height = frame.height;

@@ -37,7 +37,7 @@ class RowTransfer {
 // What the driver needs of a frame. A frame in memory gives its own pixels,
 // which are palettized in place, row by row; each row is mapped on its own.
 struct FrameView {
-  int width = 0;   // both 0 when the frame has no pixel storage
+  int width = 0;  // both 0 when the frame has no pixel storage
   int height = 0;
   Pixel64* pixels = nullptr;           // W x H in row order, or null with...
   RowTransfer* rowTransfer = nullptr;  // ...the frame's own row exchange
@@ -68,8 +68,8 @@ enum class FrameStatus {
 
 struct FrameResult {
   FrameStatus status = FrameStatus::kNotRendered;
-  int rowsDone = 0;      // rows palettized in the frame
-  std::string pcxPath;   // the composed name, when one was composed
+  int rowsDone = 0;        // rows palettized in the frame
+  std::string pcxPath;     // the composed name, when one was composed
   std::string writeError;  // kWriteFailed: the writer's line naming the file and why
 };
 
@@ -103,18 +103,17 @@ struct RowLane {
 // palette.
 struct FrameBuffers {
   IndexBuffer indices;
-  std::vector<RowLane> lanes;  // one per thread mapping rows
+  std::vector<RowLane> lanes;     // one per thread mapping rows
   RowWorkers* workers = nullptr;  // lent threads; none: rows are mapped by the caller
 };
 
 // Saves a finished frame's index image; WritePcx's signature and contract.
-using PcxWriteFunction = std::string (*)(const std::string& path, const uint8_t* indices,
-                                  int width, int height, const uint8_t* palette);
+using PcxWriteFunction = std::string (*)(const std::string& path, const uint8_t* indices, int width,
+                                         int height, const uint8_t* palette);
 
 // `write` is WritePcx; a harness that must not create files under names
 // taken from an arbitrary settings block passes one that keeps the bytes.
-FrameResult RenderFrame(const RendererConfig& config, const FrameView& frame,
-                        RowProgress& progress, FrameBuffers& buffers,
-                        PcxWriteFunction write = WritePcx);
+FrameResult RenderFrame(const RendererConfig& config, const FrameView& frame, RowProgress& progress,
+                        FrameBuffers& buffers, PcxWriteFunction write = WritePcx);
 
 }  // namespace selvo

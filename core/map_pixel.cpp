@@ -26,8 +26,7 @@ uint8_t FindMostSimilarColor(const Pixel64& color, const ColorRange& range,
 uint8_t MapPixel(const Pixel64& color, int x, int y, const ColorRange& range,
                  const uint8_t palette[kPaletteSize], int32_t method) {
   if (method != kUniformDistribution) return FindMostSimilarColor(color, range, palette);
-  return range.dither != 0 ? MapUniformDithered(color, x, y, range)
-                           : MapUniform(color, range);
+  return range.dither != 0 ? MapUniformDithered(color, x, y, range) : MapUniform(color, range);
 }
 
 }  // namespace selvo

@@ -29,8 +29,7 @@ inline uint8_t MapUniform(const Pixel64& color, const ColorRange& range) {
   return uint8_t(range.from - t);  // From - t stays within 0..255
 }
 
-inline uint8_t MapUniformDithered(const Pixel64& color, int x, int y,
-                                  const ColorRange& range) {
+inline uint8_t MapUniformDithered(const Pixel64& color, int x, int y, const ColorRange& range) {
   const int m = 2 * (int(range.to) - int(range.from)) + 1;
   const int f = int((m * Luminance(color)) * (1.0 / 65536));
   // One step up where f is odd (also when negative: its low bit is set) and

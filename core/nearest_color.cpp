@@ -71,8 +71,8 @@ const uint8_t* AllPositions() {
 
 }  // namespace
 
-NearestColorSearch::NearestColorSearch(const uint8_t palette[kPaletteSize],
-                                       uint8_t from, uint8_t to)
+NearestColorSearch::NearestColorSearch(const uint8_t palette[kPaletteSize], uint8_t from,
+                                       uint8_t to)
     : from_(from), to_(to) {
   if (from >= to) return;
   // An entry repeating the colour of a lower entry can never win the strict
@@ -90,13 +90,13 @@ NearestColorSearch::NearestColorSearch(const uint8_t palette[kPaletteSize],
   std::iota(kept_.begin(), kept_.end(), uint8_t(0));
   wholeRange_ = AppendFineList();
   coarseCells_.assign(std::size_t(1) << (3 * kCoarseBits), CellList{0, 0});
-  fineCells_.reset(static_cast<CellList*>(
-      std::calloc(std::size_t(1) << (3 * kFineBits), sizeof(CellList))));
+  fineCells_.reset(
+      static_cast<CellList*>(std::calloc(std::size_t(1) << (3 * kFineBits), sizeof(CellList))));
   if (!fineCells_) throw std::bad_alloc();
 }
 
-void NearestColorSearch::KeepPossiblyNearest(unsigned cell, int bits,
-                                             const uint8_t* positions, std::size_t count) {
+void NearestColorSearch::KeepPossiblyNearest(unsigned cell, int bits, const uint8_t* positions,
+                                             std::size_t count) {
   const Box box = CellBox(cell, bits);
   // Every colour of the cell lies within `bound` of some entry, so an entry
   // farther than that from the whole cell is never nearest there. Cheap, and
@@ -116,8 +116,7 @@ void NearestColorSearch::KeepPossiblyNearest(unsigned cell, int bits,
     const auto beats = [&](uint8_t other) {
       return BeatsEverywhere(entries_[other], entries_[candidate], box);
     };
-    if (std::none_of(withinBound_.begin(), withinBound_.end(), beats))
-      kept_.push_back(candidate);
+    if (std::none_of(withinBound_.begin(), withinBound_.end(), beats)) kept_.push_back(candidate);
   }
 }
 
@@ -127,8 +126,8 @@ NearestColorSearch::CellList NearestColorSearch::CoarseCellAround(unsigned fineC
   const unsigned r = (fineCell >> (2 * kFineBits)) & kMask;
   const unsigned g = (fineCell >> kFineBits) & kMask;
   const unsigned b = fineCell & kMask;
-  const unsigned cell = ((r >> kShift) << (2 * kCoarseBits)) |
-                        ((g >> kShift) << kCoarseBits) | (b >> kShift);
+  const unsigned cell =
+      ((r >> kShift) << (2 * kCoarseBits)) | ((g >> kShift) << kCoarseBits) | (b >> kShift);
   CellList& list = coarseCells_[cell];
   if (list.size == 0) {
     KeepPossiblyNearest(cell, kCoarseBits, AllPositions(), entries_.size());

@@ -96,8 +96,8 @@ class NearestColorSearch {
   }
   // Orders candidates by distance, then by index: the least key wins.
   static int64_t Key(const Candidate& c, const Pixel64& color) {
-    const int32_t score = c.weight - (c.r * int32_t(color.r) + c.g * int32_t(color.g) +
-                                      c.b * int32_t(color.b));
+    const int32_t score =
+        c.weight - (c.r * int32_t(color.r) + c.g * int32_t(color.g) + c.b * int32_t(color.b));
     return int64_t(score) * 256 + c.index;
   }
 
@@ -105,8 +105,7 @@ class NearestColorSearch {
   CellList CoarseCellAround(unsigned fineCell);
   // Leaves in kept_ the positions (in entries_) of those entries among
   // `positions` that can be nearest somewhere in the cell.
-  void KeepPossiblyNearest(unsigned cell, int bits, const uint8_t* positions,
-                           std::size_t count);
+  void KeepPossiblyNearest(unsigned cell, int bits, const uint8_t* positions, std::size_t count);
   // Appends the entries at the positions in kept_ to finePool_ as one list.
   CellList AppendFineList();
 
@@ -121,8 +120,8 @@ class NearestColorSearch {
   // hands out zero pages on demand.
   std::unique_ptr<CellList[], FreeCells> fineCells_;
   std::vector<Candidate> finePool_;
-  CellList wholeRange_{0, 0};     // every entry as one list, at finePool_'s start
-  std::vector<uint8_t> kept_;     // scratch: positions kept for the cell being built
+  CellList wholeRange_{0, 0};         // every entry as one list, at finePool_'s start
+  std::vector<uint8_t> kept_;         // scratch: positions kept for the cell being built
   std::vector<uint8_t> withinBound_;  // scratch: positions that pass the distance bound
 };
 

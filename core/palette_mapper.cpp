@@ -35,8 +35,8 @@ SELVO_SIMD_CLONES void StepRun(double scale, int from, const double* luminances,
 }
 
 // `parity` is x + y of the run's first pixel.
-SELVO_SIMD_CLONES void StepDitheredRun(double scale, int from, const double* luminances,
-                                       int count, int parity, uint8_t* indices) {
+SELVO_SIMD_CLONES void StepDitheredRun(double scale, int from, const double* luminances, int count,
+                                       int parity, uint8_t* indices) {
   for (int i = 0; i < count; ++i) {
     const int f = int(scale * luminances[i]);
     const int index = from + f / 2 + (f & (parity + i) & 1);
@@ -102,8 +102,8 @@ void PaletteMapper::Prepare(const RendererConfig& config) {
   config_ = config;
   for (int k = 0; k < 256; ++k) {
     const uint8_t* entry = config_.palette + 3 * k;
-    paletteColors_[k] = AsBits(Pixel64{uint16_t(entry[0] * 256), uint16_t(entry[1] * 256),
-                                       uint16_t(entry[2] * 256), 0});
+    paletteColors_[k] = AsBits(
+        Pixel64{uint16_t(entry[0] * 256), uint16_t(entry[1] * 256), uint16_t(entry[2] * 256), 0});
   }
   std::fill(std::begin(searchForId_), std::end(searchForId_), nullptr);
   if (config_.method == kUniformDistribution) {
@@ -133,8 +133,7 @@ void PaletteMapper::Prepare(const RendererConfig& config) {
 NearestColorSearch& PaletteMapper::SearchFor(const ColorRange& range) {
   for (const auto& search : searches_)
     if (search->from() == range.from && search->to() == range.to) return *search;
-  searches_.push_back(
-      std::make_unique<NearestColorSearch>(config_.palette, range.from, range.to));
+  searches_.push_back(std::make_unique<NearestColorSearch>(config_.palette, range.from, range.to));
   return *searches_.back();
 }
 
@@ -149,8 +148,7 @@ void PaletteMapper::MapRow(const uint16_t* ids, int y, int width, Pixel64* pixel
 }
 
 template <typename Id>
-void PaletteMapper::MapRowOf(const Id* ids, int y, int width, Pixel64* pixels,
-                             uint8_t* indices) {
+void PaletteMapper::MapRowOf(const Id* ids, int y, int width, Pixel64* pixels, uint8_t* indices) {
   if (config_.method == kUniformDistribution) {
     MapUniformRow(ids, y, width, pixels, indices);
   } else {
@@ -181,10 +179,9 @@ void PaletteMapper::MapUniformRow(const Id* ids, int y, int width, const Pixel64
         [&](const UniformStep& step, int first, int length) {
           uint8_t* run = indices + start + first;
           if (step.dither)
-            StepDitheredRun(step.scale, step.from, luminances + first, length,
-                            start + first + y, run);
-          else
-            StepRun(step.scale, step.from, luminances + first, length, run);
+            StepDitheredRun(step.scale, step.from, luminances + first, length, start + first + y,
+                            run);
+          else StepRun(step.scale, step.from, luminances + first, length, run);
         });
   }
 }

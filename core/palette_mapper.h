@@ -47,9 +47,7 @@ class PaletteMapper {
                      uint8_t* indices) const;
   NearestColorSearch& SearchFor(const ColorRange& range);
   // IDs 16 and above share ID 0's range, as RangeForId has it.
-  NearestColorSearch& SearchForId(unsigned id) {
-    return *searchForId_[id < kRangeCount ? id : 0];
-  }
+  NearestColorSearch& SearchForId(unsigned id) { return *searchForId_[id < kRangeCount ? id : 0]; }
 
   RendererConfig config_;
   UniformStep uniformSteps_[kRangeCount] = {};

@@ -7,8 +7,7 @@ namespace selvo {
 namespace {
 
 uint32_t ReadU32(const uint8_t* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 |
-         uint32_t(p[3]) << 24;
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
 void WriteU32(uint8_t* p, uint32_t v) {
@@ -79,8 +78,7 @@ bool UsesUniformDistribution(const RendererConfig& config) {
 std::optional<std::string_view> OutputName(const RendererConfig& config) {
   const void* end = std::memchr(config.outputName, '\0', kNameSize);
   if (end == nullptr) return std::nullopt;
-  return std::string_view(config.outputName,
-                          static_cast<const char*>(end) - config.outputName);
+  return std::string_view(config.outputName, static_cast<const char*>(end) - config.outputName);
 }
 
 bool SetOutputName(RendererConfig& config, std::string_view name) {

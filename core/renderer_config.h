@@ -12,7 +12,7 @@ namespace selvo {
 
 constexpr uint32_t kConfigVersion = 110;
 constexpr std::size_t kConfigSize = 1084;
-constexpr std::size_t kNameSize = 256;  // at most 255 characters + NUL
+constexpr std::size_t kNameSize = 256;     // at most 255 characters + NUL
 constexpr std::size_t kPaletteSize = 768;  // 256 entries of R, G, B
 constexpr int kRangeCount = 16;
 

@@ -18,10 +18,10 @@ struct Rgb {
 
 struct Ball {
   i64 radius;
-  i64 groundY;   // canvas row the ball rests on
-  i64 baseX;     // leftmost centre of its sideways path
-  i64 travel;    // how far it travels sideways
-  int phase;     // frames by which its motion is shifted
+  i64 groundY;  // canvas row the ball rests on
+  i64 baseX;    // leftmost centre of its sideways path
+  i64 travel;   // how far it travels sideways
+  int phase;    // frames by which its motion is shifted
   Rgb color;
   uint16_t objectId;
   uint8_t materialId;
@@ -91,15 +91,13 @@ Rgb Mix(const Rgb& a, const Rgb& b, i64 t, i64 range) {  // t in 0..range
           a.b + (b.b - a.b) * t / range};
 }
 
-Rgb SkyColor(i64 y) {
-  return Mix({22000, 36000, 60000}, {52000, 58000, 64000}, y, kHorizon);
-}
+Rgb SkyColor(i64 y) { return Mix({22000, 36000, 60000}, {52000, 58000, 64000}, y, kHorizon); }
 
 // Chequered floor in perspective, scrolling towards the viewer and fading
 // into the horizon's haze.
 Rgb FloorColor(i64 x, i64 y, int frame) {
   const i64 below = y - kHorizon + 1;  // 1..
-  const i64 depth = 400000 / below;     // far near the horizon
+  const i64 depth = 400000 / below;    // far near the horizon
   const i64 worldX = (x - kCanvasWidth / 2) * depth / 400 + (1 << 20);
   // One pair of tiles per loop, so the last frame leads into the first.
   const i64 worldZ = depth - Modulo(frame, kDemoLoopFrames) * 1024 / kDemoLoopFrames + (1 << 20);
@@ -223,17 +221,16 @@ RendererConfig DemoConfig() {
     bool dither;
   };
   const Band bands[] = {
-      {0, 16, {90, 140, 240}, true},    // 0 sky: dithered
-      {16, 16, {190, 165, 125}, false}, // 1 floor
-      {32, 8, {225, 30, 25}, false},    // 2 red ball: 8 plain bands
-      {40, 8, {40, 190, 60}, true},     // 3 green ball: 8 bands, dithered
-      {48, 32, {235, 175, 30}, false},  // 4 gold ball: a long smooth ramp
+      {0, 16, {90, 140, 240}, true},     // 0 sky: dithered
+      {16, 16, {190, 165, 125}, false},  // 1 floor
+      {32, 8, {225, 30, 25}, false},     // 2 red ball: 8 plain bands
+      {40, 8, {40, 190, 60}, true},      // 3 green ball: 8 bands, dithered
+      {48, 32, {235, 175, 30}, false},   // 4 gold ball: a long smooth ramp
   };
   for (int id = 0; id < 5; ++id) {
     const Band& band = bands[id];
     FillRamp(config.palette, band.first, band.count, band.color);
-    config.ranges[id] = ColorRange{uint8_t(band.first),
-                                   uint8_t(band.first + band.count - 1),
+    config.ranges[id] = ColorRange{uint8_t(band.first), uint8_t(band.first + band.count - 1),
                                    uint8_t(band.dither ? 1 : 0)};
   }
   return config;

@@ -1,5 +1,6 @@
 #include "files/atomic_file.h"
 
+#include <sys/stat.h>
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
@@ -8,7 +9,6 @@
 #include <iterator>
 #include <mutex>
 #include <random>
-#include <sys/stat.h>
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -81,8 +81,8 @@ uint64_t RandomTag() {
 // a file someone else is writing.
 std::FILE* CreateExclusively(const std::string& name) {
 #ifdef _WIN32
-  const int fd = _open(name.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
-                       _S_IREAD | _S_IWRITE);
+  const int fd =
+      _open(name.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
   std::FILE* file = fd < 0 ? nullptr : _fdopen(fd, "wb");
   if (fd >= 0 && file == nullptr) _close(fd);
 #else

@@ -34,7 +34,9 @@ using namespace selvo;
 class MemoryFrame : public RowTransfer {
  public:
   MemoryFrame(int width, int height, int frameNumber)
-      : width_(width), height_(height), frameNumber_(frameNumber),
+      : width_(width),
+        height_(height),
+        frameNumber_(frameNumber),
         pixels_(std::size_t(width) * height) {}
 
   FrameView View() {
@@ -96,8 +98,8 @@ struct WrittenPcx {
   std::vector<uint8_t> bytes;
 } g_written;
 
-std::string KeepPcxInMemory(const std::string& path, const uint8_t* indices, int width,
-                            int height, const uint8_t* palette) {
+std::string KeepPcxInMemory(const std::string& path, const uint8_t* indices, int width, int height,
+                            const uint8_t* palette) {
   ++g_written.calls;
   g_written.path = path;
   g_written.bytes = EncodePcxToMemory(indices, width, height, palette);
@@ -141,13 +143,13 @@ void CheckName(const RendererConfig& config, int frameNumber, const FrameResult&
 // its ID's range when the range runs upward) and carries that palette entry
 // at 256 times the byte, alpha kept.
 void CheckPalettized(const RendererConfig& config, MemoryFrame& frame,
-                     const std::vector<Pixel64>& original, const IndexBuffer& indices,
-                     int width, int rows) {
+                     const std::vector<Pixel64>& original, const IndexBuffer& indices, int width,
+                     int rows) {
   for (int y = 0; y < rows; ++y) {
     for (int x = 0; x < width; ++x) {
       const std::size_t at = std::size_t(y) * width + x;
-      const unsigned id = IdChannelSelector(config) == kMaterialEffectsSelector
-                              ? frame.bytes[at] : frame.words[at];
+      const unsigned id =
+          IdChannelSelector(config) == kMaterialEffectsSelector ? frame.bytes[at] : frame.words[at];
       const ColorRange& range = RangeForId(config, id);
       const uint8_t index = indices[at];
       CHECK(index == MapPixel(original[at], x, y, range, config.palette, config.method));
@@ -165,8 +167,8 @@ void CheckPalettized(const RendererConfig& config, MemoryFrame& frame,
 struct FrameInput {
   int width = 0, height = 0, frameNumber = 0, abortRow = -1, failingRow = -1;
   uint8_t flags = 0;
-  std::vector<uint8_t> bytes;    // IDs of the material effects channel
-  std::vector<uint16_t> words;   // IDs of the object channel
+  std::vector<uint8_t> bytes;   // IDs of the material effects channel
+  std::vector<uint16_t> words;  // IDs of the object channel
   std::vector<Pixel64> pixels;
 };
 
@@ -181,7 +183,8 @@ void RenderAndCheck(const RendererConfig& config, const FrameInput& input, Frame
   frame.bytes = input.bytes;
   frame.words = input.words;
   const std::vector<Pixel64>& original = input.pixels;
-  for (std::size_t i = 0; i < pixelCount; ++i) frame.At(int(i % width), int(i / width)) = original[i];
+  for (std::size_t i = 0; i < pixelCount; ++i)
+    frame.At(int(i % width), int(i / width)) = original[i];
 
   g_written = WrittenPcx{};
   g_written.fail = input.flags & 2;
@@ -192,8 +195,8 @@ void RenderAndCheck(const RendererConfig& config, const FrameInput& input, Frame
     CHECK(result.status == FrameStatus::kNotRendered && result.rowsDone == 0);
     CHECK(g_written.calls == 0);
     for (std::size_t i = 0; i < pixelCount; ++i)
-      CHECK(std::memcmp(&frame.At(int(i % width), int(i / width)), &original[i],
-                        sizeof(Pixel64)) == 0);
+      CHECK(std::memcmp(&frame.At(int(i % width), int(i / width)), &original[i], sizeof(Pixel64)) ==
+            0);
     return;
   }
 
@@ -212,8 +215,8 @@ void RenderAndCheck(const RendererConfig& config, const FrameInput& input, Frame
   CheckPalettized(config, frame, original, buffers.indices, width, stopRow);
   for (int y = stopRow; y < height; ++y)
     for (int x = 0; x < width; ++x)
-      CHECK(std::memcmp(&frame.At(x, y), &original[std::size_t(y) * width + x],
-                        sizeof(Pixel64)) == 0);
+      CHECK(std::memcmp(&frame.At(x, y), &original[std::size_t(y) * width + x], sizeof(Pixel64)) ==
+            0);
 
   if (stopRow < height) {
     CHECK(result.status == stopStatus && g_written.calls == 0);

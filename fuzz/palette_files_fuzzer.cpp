@@ -19,12 +19,13 @@ bool OneLine(const std::string& error) { return error.find('\n') == std::string:
 void CheckParsers(const uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   std::vector<selvo::PaletteColor> colors;
-  for (const auto parse : {selvo::ParseGimpPalette, selvo::ParseJascPalette,
-                           selvo::ParseHexPalette}) {
+  for (const auto parse :
+       {selvo::ParseGimpPalette, selvo::ParseJascPalette, selvo::ParseHexPalette}) {
     const std::string error = parse(text, colors);
     CHECK(error.empty() ? !colors.empty() : error.compare(0, 5, "line ") == 0 && OneLine(error));
   }
-  const std::string error = selvo::ParseAdobePalette(std::vector<uint8_t>(data, data + size), colors);
+  const std::string error =
+      selvo::ParseAdobePalette(std::vector<uint8_t>(data, data + size), colors);
   CHECK(error.empty() ? colors.size() >= 1 && colors.size() <= 256
                       : error.compare(0, 5, "byte ") == 0 && OneLine(error));
 }

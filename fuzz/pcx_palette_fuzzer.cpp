@@ -24,8 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     for (uint8_t b : palette) CHECK(b == 0x5A);  // a short file changes nothing
   }
 
-  const bool trailer = size >= 128 + 769 && data[0] == 0x0A && data[1] == 5 &&
-                       data[3] == 8 && data[65] == 1 && data[size - 769] == 0x0C;
+  const bool trailer = size >= 128 + 769 && data[0] == 0x0A && data[1] == 5 && data[3] == 8 &&
+                       data[65] == 1 && data[size - 769] == 0x0C;
   CHECK(selvo::HasPaletteTrailer(path) == trailer);
 
   selvo::RendererConfig config;
@@ -34,7 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     CHECK(error.empty() && std::memcmp(config.palette, data + size - 768, 768) == 0);
   } else if (!error.empty()) {
     const selvo::RendererConfig defaults;
-    CHECK(error.compare(0, path.size() + 2, path + ": ") == 0 && error.find('\n') == std::string::npos);
+    CHECK(error.compare(0, path.size() + 2, path + ": ") == 0 &&
+          error.find('\n') == std::string::npos);
     CHECK(std::memcmp(config.palette, defaults.palette, 768) == 0);
   } else {
     const std::string_view head(reinterpret_cast<const char*>(data), size < 20 ? size : 20);

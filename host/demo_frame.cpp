@@ -14,8 +14,9 @@ std::unique_ptr<Bitmap> MakeDemoFrame(int frameNumber) {
   auto* objectIds = static_cast<WORD*>(frame->CreateChannel(kObjectIdChannel));
   if (pixels == nullptr || materialIds == nullptr || objectIds == nullptr) return nullptr;
 
-  std::transform(scene.pixels.begin(), scene.pixels.end(), pixels,
-                 [](const selvo::Pixel64& p) { return BMM_Color_64{p.r, p.g, p.b, p.a}; });
+  std::transform(scene.pixels.begin(), scene.pixels.end(), pixels, [](const selvo::Pixel64& p) {
+    return BMM_Color_64{p.r, p.g, p.b, p.a};
+  });
   std::copy(scene.materialIds.begin(), scene.materialIds.end(), materialIds);
   std::copy(scene.objectIds.begin(), scene.objectIds.end(), objectIds);
   return frame;

@@ -22,9 +22,8 @@ ATOM RegisterHostClass() {
 
 HostWindow::HostWindow() {
   if (RegisterHostClass() == 0) return;
-  window_ = CreateWindowExA(0, kClassName, "Selvo Host", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                            40, 40, kWidth, kHeight, nullptr, nullptr,
-                            GetModuleHandleA(nullptr), nullptr);
+  window_ = CreateWindowExA(0, kClassName, "Selvo Host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40,
+                            kWidth, kHeight, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
 }
 
 HostWindow::~HostWindow() {

@@ -20,8 +20,8 @@ StandInProgressWindow::StandInProgressWindow(int abortAtQuery) : abortAtQuery_(a
   }();
   if (registered == 0) return;
   // Message-only: a progress counter needs no display.
-  window_ = CreateWindowExA(0, kClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE,
-                            nullptr, GetModuleHandleA(nullptr), nullptr);
+  window_ = CreateWindowExA(0, kClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                            GetModuleHandleA(nullptr), nullptr);
   if (window_ != nullptr)
     SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
@@ -30,8 +30,8 @@ StandInProgressWindow::~StandInProgressWindow() {
   if (window_ != nullptr) DestroyWindow(window_);
 }
 
-LRESULT CALLBACK StandInProgressWindow::Procedure(HWND window, UINT message,
-                                           WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK StandInProgressWindow::Procedure(HWND window, UINT message, WPARAM wParam,
+                                                  LPARAM lParam) {
   auto* self = reinterpret_cast<StandInProgressWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
   if (self != nullptr && message == kProgressMessage) {
     self->OnProgress(wParam, lParam);

@@ -25,8 +25,7 @@ class StandInProgressWindow {
   long LastRow() const { return lastRow_; }  // -1 before the first message
 
  private:
-  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam,
-                                    LPARAM lParam);
+  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   void OnProgress(WPARAM row, LPARAM lastRow);
   void OnAbortQuery(LPARAM abortFlag);
 

@@ -5,8 +5,8 @@
 
 #include <cerrno>
 #include <climits>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -60,8 +60,7 @@ bool ParseInt(const char* text, int& value) {
   char* end = nullptr;
   errno = 0;
   const long long parsed = std::strtoll(text, &end, 10);
-  if (end == text || *end != '\0' || errno == ERANGE || parsed < INT_MIN ||
-      parsed > INT_MAX)
+  if (end == text || *end != '\0' || errno == ERANGE || parsed < INT_MIN || parsed > INT_MAX)
     return false;
   value = int(parsed);
   return true;
@@ -121,8 +120,8 @@ std::string WriteFile(const std::string& path, const std::vector<char>& bytes) {
 int LoadSettings(ImageFilter& filter, const std::string& path, std::vector<char>& block) {
   if (!ReadFile(path, block)) return Fail(path, "cannot read the settings");
   if (block.size() != filter.GetConfigSize())
-    return Fail(path, "not a settings block of " + std::to_string(filter.GetConfigSize()) +
-                          " bytes");
+    return Fail(path,
+                "not a settings block of " + std::to_string(filter.GetConfigSize()) + " bytes");
   if (!filter.LoadConfig(block.data()))
     return Fail(path, "the filter refused the settings (a newer version)");
   return 0;
@@ -146,8 +145,7 @@ void PrintVersionResource(const std::string& path) {
   if (VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length) &&
       fixed != nullptr) {
     PrintVersionNumber("file version", fixed->dwFileVersionMS, fixed->dwFileVersionLS);
-    PrintVersionNumber("product version", fixed->dwProductVersionMS,
-                       fixed->dwProductVersionLS);
+    PrintVersionNumber("product version", fixed->dwProductVersionMS, fixed->dwProductVersionLS);
     std::printf("file type: 0x%lX, file OS: 0x%lX\n", fixed->dwFileType, fixed->dwFileOS);
   }
   // The language and code page under which a file viewer looks up the strings.
@@ -157,10 +155,8 @@ void PrintVersionResource(const std::string& path) {
       length >= 2 * sizeof(WORD))
     std::printf("translation: %04x %04x\n", unsigned(translation[0]), unsigned(translation[1]));
   static const char* const kKeys[] = {
-      "Comments",      "CompanyName",    "FileDescription",
-      "FileVersion",   "InternalName",   "LegalCopyright",
-      "LegalTrademarks", "OriginalFilename", "ProductName",
-      "ProductVersion"};
+      "Comments",       "CompanyName",     "FileDescription",  "FileVersion", "InternalName",
+      "LegalCopyright", "LegalTrademarks", "OriginalFilename", "ProductName", "ProductVersion"};
   for (const char* key : kKeys) {
     const std::string query = std::string("\\StringFileInfo\\040904b0\\") + key;
     char* value = nullptr;
@@ -266,12 +262,15 @@ int Render(ImageFilter& filter, const Arguments& arguments) {
   filter.SetSource(nullptr);
   filter.SetFilterInfo(nullptr);
   if (progress.Aborted()) return 0;  // an aborted frame writes no file
-  if (pcx.empty()) return Fail("render", "the filter wrote no file: the settings' output name "
-                                         "gives no file name that fits");
+  if (pcx.empty())
+    return Fail("render",
+                "the filter wrote no file: the settings' output name "
+                "gives no file name that fits");
   const uint64_t after = LastWritten(pcx);
   if (after == 0 || after == before)
-    return Fail(pcx, "the filter wrote no file (a missing folder, no permission, a full disk or "
-                     "a character Windows does not allow in names)");
+    return Fail(pcx,
+                "the filter wrote no file (a missing folder, no permission, a full disk or "
+                "a character Windows does not allow in names)");
   return 0;
 }
 

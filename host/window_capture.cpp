@@ -77,8 +77,7 @@ void WaitUntilSettled(HWND window) {
 void RepaintAndWait(HWND window) {
   // No RDW_UPDATENOW: the window's own thread must paint the way it always
   // does, erasing its background within its WM_PAINT.
-  RedrawWindow(window, nullptr, nullptr,
-               RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
   const DWORD start = GetTickCount();
   while (NeedsPaint(window) && GetTickCount() - start < 5000) Sleep(kPollMs);
   // The window's thread answers a sent message only between messages, so

@@ -18,8 +18,7 @@ class OpenFile {
 
   // Reads `size` bytes that end `fromEnd` bytes before the end of the file.
   bool ReadBeforeEnd(long fromEnd, uint8_t* out, std::size_t size) {
-    return std::fseek(file_, -fromEnd, SEEK_END) == 0 &&
-           std::fread(out, 1, size, file_) == size;
+    return std::fseek(file_, -fromEnd, SEEK_END) == 0 && std::fread(out, 1, size, file_) == size;
   }
 
  private:
@@ -46,8 +45,7 @@ bool HasPaletteTrailer(const std::string& path) {
   if (std::fread(header, 1, sizeof header, file.get()) != sizeof header) return false;
   const bool eightBitVersion5 = header[0] == 0x0A && header[1] == 5 && header[3] == 8;
   uint8_t planes = 0;
-  if (std::fseek(file.get(), 65, SEEK_SET) != 0 ||
-      std::fread(&planes, 1, 1, file.get()) != 1)
+  if (std::fseek(file.get(), 65, SEEK_SET) != 0 || std::fread(&planes, 1, 1, file.get()) != 1)
     return false;
   uint8_t marker = 0;
   if (!file.ReadBeforeEnd(769, &marker, 1)) return false;

@@ -18,14 +18,14 @@ void PutU16(uint8_t* p, unsigned v) {
 // The 128-byte header; every byte not set here is 0.
 void BuildHeader(uint8_t header[kPcxHeaderSize], int width, int height) {
   std::memset(header, 0, kPcxHeaderSize);
-  header[0] = 0x0A;                // manufacturer: ZSoft
-  header[1] = 5;                   // version: 256-colour palette at the end
-  header[2] = 1;                   // encoding: run-length
-  header[3] = 8;                   // bits per pixel
-  PutU16(header + 8, width - 1);   // Xmax (Xmin, Ymin stay 0)
-  PutU16(header + 10, height - 1); // Ymax
-  header[65] = 1;                  // colour planes
-  PutU16(header + 66, width);      // bytes per line: W itself, never padded
+  header[0] = 0x0A;                 // manufacturer: ZSoft
+  header[1] = 5;                    // version: 256-colour palette at the end
+  header[2] = 1;                    // encoding: run-length
+  header[3] = 8;                    // bits per pixel
+  PutU16(header + 8, width - 1);    // Xmax (Xmin, Ymin stay 0)
+  PutU16(header + 10, height - 1);  // Ymax
+  header[65] = 1;                   // colour planes
+  PutU16(header + 66, width);       // bytes per line: W itself, never padded
 }
 
 // Runs never cross a scanline and hold at most 63 bytes; a single byte with
@@ -110,24 +110,23 @@ std::string EncodeToFile(std::FILE* file, const uint8_t* indices, int width, int
 
 }  // namespace
 
-std::vector<uint8_t> EncodePcxToMemory(const uint8_t* indices, int width,
-                                       int height, const uint8_t* palette) {
+std::vector<uint8_t> EncodePcxToMemory(const uint8_t* indices, int width, int height,
+                                       const uint8_t* palette) {
   std::vector<uint8_t> bytes;
   MemorySink sink(bytes);
   if (!EncodePcx(sink, indices, width, height, palette)) bytes.clear();
   return bytes;
 }
 
-std::string WritePcx(const std::string& path, const uint8_t* indices, int width,
-                     int height, const uint8_t* palette) {
+std::string WritePcx(const std::string& path, const uint8_t* indices, int width, int height,
+                     const uint8_t* palette) {
   if (!FitsPcx(width, height)) return SizeError(path, width, height);
-  return WriteFileAtomically(path, [&](std::FILE* file) {
-    return EncodeToFile(file, indices, width, height, palette);
-  });
+  return WriteFileAtomically(
+      path, [&](std::FILE* file) { return EncodeToFile(file, indices, width, height, palette); });
 }
 
-std::string WritePcxInPlace(const std::string& path, const uint8_t* indices, int width,
-                            int height, const uint8_t* palette) {
+std::string WritePcxInPlace(const std::string& path, const uint8_t* indices, int width, int height,
+                            const uint8_t* palette) {
   if (!FitsPcx(width, height)) return SizeError(path, width, height);
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) return path + ": cannot create file: " + std::strerror(errno);

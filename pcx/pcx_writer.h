@@ -25,16 +25,16 @@ class ByteSink {
 bool EncodePcx(ByteSink& sink, const uint8_t* indices, int width, int height,
                const uint8_t* palette);
 
-std::vector<uint8_t> EncodePcxToMemory(const uint8_t* indices, int width,
-                                       int height, const uint8_t* palette);
+std::vector<uint8_t> EncodePcxToMemory(const uint8_t* indices, int width, int height,
+                                       const uint8_t* palette);
 
 // The command line's way: saves the file at `path`, replacing any file
 // there. The bytes go to a
 // temporary file beside it that is renamed into place once complete, so a
 // failed write never leaves a truncated file under the real name. Returns
 // "" or a one-line error naming `path` and the system's reason.
-std::string WritePcx(const std::string& path, const uint8_t* indices, int width,
-              int height, const uint8_t* palette);
+std::string WritePcx(const std::string& path, const uint8_t* indices, int width, int height,
+                     const uint8_t* palette);
 
 // The filter module's way: writes `path` itself, in place, as hosts have
 // always seen the module do, and removes the partial file when a write fails
@@ -43,7 +43,7 @@ std::string WritePcx(const std::string& path, const uint8_t* indices, int width,
 // accept, break drive-relative names ("C:frames.pcx"), need create rights in
 // the folder and fail to replace a frame an image viewer holds open. Same
 // result as WritePcx.
-std::string WritePcxInPlace(const std::string& path, const uint8_t* indices, int width,
-                            int height, const uint8_t* palette);
+std::string WritePcxInPlace(const std::string& path, const uint8_t* indices, int width, int height,
+                            const uint8_t* palette);
 
 }  // namespace selvo

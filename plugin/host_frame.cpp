@@ -26,8 +26,7 @@ selvo::FrameView HostFrame::View(int selector) {
   const void* channel = bitmap_.GetChannel(ULONG(selector));
   if (selector == selvo::kMaterialEffectsSelector)
     view.materialIds.bytes = static_cast<const uint8_t*>(channel);
-  else
-    view.objectIds.words = static_cast<const uint16_t*>(channel);
+  else view.objectIds.words = static_cast<const uint16_t*>(channel);
   return view;
 }
 

@@ -12,8 +12,7 @@
 class HostFrame : public selvo::RowTransfer {
  public:
   // `info` may be null when the host gave no description: frame 0.
-  HostFrame(Bitmap& bitmap, const ImageFilterInfo* info)
-      : bitmap_(bitmap), info_(info) {}
+  HostFrame(Bitmap& bitmap, const ImageFilterInfo* info) : bitmap_(bitmap), info_(info) {}
 
   // The frame with the ID channel of `selector`, asked of the host only
   // when the bitmap has pixels.

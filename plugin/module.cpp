@@ -23,8 +23,7 @@ void DetachModule() { Module().instance = nullptr; }
 const char* GetString(int id) {
   ModuleState& module = Module();
   if (module.instance == nullptr) return nullptr;
-  if (LoadStringA(module.instance, UINT(id), module.strings,
-                  int(sizeof module.strings)) == 0)
+  if (LoadStringA(module.instance, UINT(id), module.strings, int(sizeof module.strings)) == 0)
     return nullptr;
   return module.strings;
 }

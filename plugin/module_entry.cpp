@@ -13,11 +13,8 @@ extern "C" {
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   switch (reason) {
-    case DLL_PROCESS_ATTACH:
-      return AttachModule(instance);
-    case DLL_PROCESS_DETACH:
-      DetachModule();
-      return TRUE;
+    case DLL_PROCESS_ATTACH: return AttachModule(instance);
+    case DLL_PROCESS_DETACH: DetachModule(); return TRUE;
     default:  // threads come and go without concern to the module
       return TRUE;
   }

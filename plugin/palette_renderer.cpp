@@ -16,9 +16,7 @@ const char* PaletteRenderer::GetDescription() { return GetString(IDS_FILTER_DESC
 
 const char* PaletteRenderer::GetAuthorName() { return "The Selvo authors"; }
 
-const char* PaletteRenderer::GetCopyrightMessage() {
-  return "Copyright (C) the Selvo authors";
-}
+const char* PaletteRenderer::GetCopyrightMessage() { return "Copyright (C) the Selvo authors"; }
 
 DWORD PaletteRenderer::GetVersion() { return kFilterVersion; }
 
@@ -52,6 +50,4 @@ BOOL PaletteRenderer::LoadConfig(void* block) { return selvo::LoadConfig(config_
 
 BOOL PaletteRenderer::SaveConfig(void* block) { return selvo::SaveConfig(config_, block); }
 
-DWORD PaletteRenderer::GetRequiredChannels() {
-  return DWORD(selvo::IdChannelSelector(config_));
-}
+DWORD PaletteRenderer::GetRequiredChannels() { return DWORD(selvo::IdChannelSelector(config_)); }

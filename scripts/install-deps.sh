@@ -4,7 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(
-  build-essential cmake pkg-config
+  build-essential cmake pkg-config clang-format
   imagemagick netpbm pngquant  # what bench/compare_peers.py compares selvo with
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-pil

@@ -138,9 +138,11 @@ TEST_F(FrameDriver, FramesThatCannotBeRenderedStayUntouched) {
 
   ScriptedProgress progress;
   EXPECT_EQ(RenderFrame(config, empty.View(), progress, buffers).status, FrameStatus::kNotRendered);
-  EXPECT_EQ(RenderFrame(config, noChannel.View(), progress, buffers).status, FrameStatus::kNotRendered);
+  EXPECT_EQ(RenderFrame(config, noChannel.View(), progress, buffers).status,
+            FrameStatus::kNotRendered);
   EXPECT_TRUE(progress.messages.empty());
-  EXPECT_EQ(std::memcmp(before.data(), noChannel.Pixels().data(), before.size() * sizeof(Pixel64)), 0);
+  EXPECT_EQ(std::memcmp(before.data(), noChannel.Pixels().data(), before.size() * sizeof(Pixel64)),
+            0);
   EXPECT_TRUE(FilesInFolder().empty());
 }
 
@@ -152,7 +154,7 @@ TEST_F(FrameDriver, SendsProgressThenAbortQueryBeforeEveryRow) {
   using M = ScriptedProgress::Message;
   const auto kProgress = ScriptedProgress::kProgress;
   const auto kQuery = ScriptedProgress::kAbortQuery;
-  const std::vector<M> expected = {{kProgress, 0, 2}, {kQuery, 0, 0}, {kProgress, 1, 2},
+  const std::vector<M> expected = {{kProgress, 0, 2}, {kQuery, 0, 0},    {kProgress, 1, 2},
                                    {kQuery, 0, 0},    {kProgress, 2, 2}, {kQuery, 0, 0}};
   EXPECT_EQ(progress.messages, expected);
 }
@@ -250,7 +252,8 @@ TEST_F(FrameDriver, RowByRowFrameGetsTheSamePixelsAsAFrameInMemory) {
   EXPECT_EQ(rows.stored, (std::vector<int>{0, 1, 2}));
   EXPECT_EQ(buffers.indices, inMemoryIndices);
   EXPECT_EQ(std::memcmp(inMemory.Pixels().data(), handedOut.Pixels().data(),
-                        inMemory.Pixels().size() * sizeof(Pixel64)), 0);
+                        inMemory.Pixels().size() * sizeof(Pixel64)),
+            0);
 }
 
 // Lent threads as the driver sees them, played on one thread: items run
@@ -303,7 +306,9 @@ TEST_F(FrameDriver, LentThreadsGiveTheSameFrameReportsAndStops) {
       EXPECT_EQ(result.rowsDone, expected.rowsDone);
       EXPECT_TRUE(lentProgress.messages == aloneProgress.messages) << method << " " << abortAt;
       EXPECT_EQ(std::memcmp(lent.Pixels().data(), alone.Pixels().data(),
-                            alone.Pixels().size() * sizeof(Pixel64)), 0) << method << " " << abortAt;
+                            alone.Pixels().size() * sizeof(Pixel64)),
+                0)
+          << method << " " << abortAt;
       const std::size_t done = std::size_t(expected.rowsDone) * 37;
       EXPECT_TRUE(std::equal(aloneBuffers.indices.begin(), aloneBuffers.indices.begin() + done,
                              lentBuffers.indices.begin()));

@@ -14,9 +14,8 @@ struct GreyCase {
 
 TEST(UniformDistribution, SpreadsGreyLevelsOverTheRange) {
   const GreyCase cases[] = {
-      {0, 16, 16, 16},     {10000, 16, 16, 17}, {20000, 17, 17, 17},
-      {30000, 17, 17, 18}, {40000, 18, 18, 18}, {50000, 19, 18, 19},
-      {65535, 19, 19, 19},
+      {0, 16, 16, 16},     {10000, 16, 16, 17}, {20000, 17, 17, 17}, {30000, 17, 17, 18},
+      {40000, 18, 18, 18}, {50000, 19, 18, 19}, {65535, 19, 19, 19},
   };
   const ColorRange plain{16, 19, 0};
   const ColorRange dithered{16, 19, 1};
@@ -72,8 +71,8 @@ TEST(UniformDistribution, SumsTheLuminanceBlueGreenThenRed) {
   };
   for (const DitheredCase& c : cases) {
     EXPECT_EQ(int(MapUniformDithered(c.color, c.x, c.y, c.range)), c.index)
-        << c.color.r << " " << c.color.g << " " << c.color.b << " in " << int(c.range.from)
-        << ".." << int(c.range.to);
+        << c.color.r << " " << c.color.g << " " << c.color.b << " in " << int(c.range.from) << ".."
+        << int(c.range.to);
   }
 }
 

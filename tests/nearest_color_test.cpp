@@ -152,8 +152,7 @@ void ExpectSameAsLinearSearch(const Palette& palette, const ColorRange& range,
       if (found[i] != expected && ++mismatches <= 5) {
         ADD_FAILURE() << way << ", range " << int(range.from) << ".." << int(range.to)
                       << " colour (" << color.r << ", " << color.g << ", " << color.b
-                      << "): linear search " << int(expected) << ", fast search "
-                      << int(found[i]);
+                      << "): linear search " << int(expected) << ", fast search " << int(found[i]);
       }
     }
     EXPECT_EQ(mismatches, 0) << way;
@@ -164,7 +163,7 @@ std::vector<ColorRange> AdversarialRanges(std::mt19937& rng) {
   std::uniform_int_distribution<int> start(0, 240);
   const int a = start(rng);
   return {
-      {0, 255, 0},                    // the whole palette
+      {0, 255, 0},                       // the whole palette
       {uint8_t(a), uint8_t(a + 15), 0},  // a band of 16
       {uint8_t(a), uint8_t(a + 1), 0},   // two entries
       {uint8_t(a), uint8_t(a), 0},       // one entry
@@ -239,8 +238,8 @@ TEST(NearestColorSearch, MatchesLinearSearchOnTheBenchmarkFrames) {
   const Palette palette = DefaultPalette();
   const std::vector<bench::TestFrame> frames = {bench::MakeTestFrame(1920, 1080, 2),
                                                 bench::MakeTestFrame(1920, 1080, 1)};
-  for (const ColorRange range : {ColorRange{0, 255, 0}, ColorRange{240, 255, 0},
-                                 ColorRange{254, 255, 0}}) {
+  for (const ColorRange range :
+       {ColorRange{0, 255, 0}, ColorRange{240, 255, 0}, ColorRange{254, 255, 0}}) {
     NearestColorSearch search(palette.data(), range.from, range.to);
     for (const bench::TestFrame& frame : frames) {
       int mismatches = 0;

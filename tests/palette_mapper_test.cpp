@@ -51,8 +51,8 @@ std::vector<Id> RandomIds(std::mt19937& rng, int width, int maxId) {
 // Maps `rows` random rows with the mapper and checks each pixel's index,
 // written-back colour and alpha against MapPixel.
 template <typename Id>
-void ExpectRowsMatchMapPixel(PaletteMapper& mapper, const RendererConfig& config,
-                             std::mt19937& rng, int maxId, int rows) {
+void ExpectRowsMatchMapPixel(PaletteMapper& mapper, const RendererConfig& config, std::mt19937& rng,
+                             int maxId, int rows) {
   const int width = 333;
   for (int y = 0; y < rows; ++y) {
     const std::vector<Pixel64> original = RandomRow(rng, width);
@@ -130,8 +130,8 @@ void ExpectRowIndicesMatch(PaletteMapper& mapper, const RendererConfig& config,
     const ColorRange& range = RangeForId(config, ids[x]);
     ASSERT_EQ(indices[x], MapPixel(original[x], int(x), y, range, config.palette, config.method))
         << "pixel " << x << ", " << y << " range " << int(range.from) << ".." << int(range.to)
-        << " dither " << int(range.dither) << " colour " << original[x].r << " "
-        << original[x].g << " " << original[x].b;
+        << " dither " << int(range.dither) << " colour " << original[x].r << " " << original[x].g
+        << " " << original[x].b;
   }
 }
 
@@ -187,12 +187,10 @@ TEST(PaletteMapper, UniformRowsMatchForRandomColoursAndSharedRanges) {
       PaletteMapper mapper;
       mapper.Prepare(*c);
       for (int y = 0; y < 6; ++y) {
-        ExpectRowIndicesMatch(mapper, *c, IdRuns<uint8_t>(rng, 1999, 40), y,
-                              RandomRow(rng, 1999));
+        ExpectRowIndicesMatch(mapper, *c, IdRuns<uint8_t>(rng, 1999, 40), y, RandomRow(rng, 1999));
         ExpectRowIndicesMatch(mapper, *c, IdRuns<uint16_t>(rng, 1999, 65535), y,
                               RandomRow(rng, 1999));
-        ExpectRowIndicesMatch(mapper, *c, IdRuns<uint16_t>(rng, 1999, 17), y,
-                              RandomRow(rng, 1999));
+        ExpectRowIndicesMatch(mapper, *c, IdRuns<uint16_t>(rng, 1999, 17), y, RandomRow(rng, 1999));
       }
     }
   }

@@ -36,8 +36,7 @@ Bytes DataSection(const Bytes& indices, int width, int height) {
 unsigned U16At(const Bytes& b, std::size_t offset) { return b[offset] | b[offset + 1] << 8; }
 
 TEST(PcxEncoding, RunsOfOneTwoAndEscapedBytes) {
-  EXPECT_EQ(DataSection({5, 5, 5, 200, 7, 7}, 3, 2),
-            (Bytes{0xC3, 0x05, 0xC1, 0xC8, 0xC2, 0x07}));
+  EXPECT_EQ(DataSection({5, 5, 5, 200, 7, 7}, 3, 2), (Bytes{0xC3, 0x05, 0xC1, 0xC8, 0xC2, 0x07}));
   EXPECT_EQ(EncodePcxToMemory(Bytes{5, 5, 5, 200, 7, 7}.data(), 3, 2, TestPalette().data()).size(),
             903u);
   EXPECT_EQ(DataSection({0xC0}, 1, 1), (Bytes{0xC1, 0xC0}));
@@ -155,9 +154,11 @@ TEST_F(PcxFile, UncreatableFileSaysWhyAndLeavesNothing) {
   const std::string empty = (folder_ / "a.pcx").string();
   for (const auto& [name, write] : kWriters) {
     EXPECT_EQ(write(missing, &pixel, 1, 1, palette.data()),
-              missing + ": cannot create file: No such file or directory") << name;
+              missing + ": cannot create file: No such file or directory")
+        << name;
     EXPECT_EQ(write(empty, &pixel, 0, 1, palette.data()),
-              empty + ": 0 x 1 pixels cannot be a PCX file") << name;
+              empty + ": 0 x 1 pixels cannot be a PCX file")
+        << name;
     EXPECT_EQ(FileCount(), 0u) << name;
   }
 }

@@ -11,8 +11,7 @@ ScratchDir::ScratchDir() {
   static std::atomic<int> counter{0};
   const std::filesystem::path base = std::filesystem::temp_directory_path();
   for (;;) {
-    root_ = base / ("selvo_test_" + std::to_string(::getpid()) + "_" +
-                    std::to_string(counter++));
+    root_ = base / ("selvo_test_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
     if (std::filesystem::create_directory(root_)) break;
   }
 }

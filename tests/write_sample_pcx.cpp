@@ -19,9 +19,9 @@ int main(int argc, char** argv) {
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
       uint8_t v;
-      if (y % 3 == 0) v = 0xC0 + (x / 20) % 64;       // long runs of escaped bytes
-      else if (y % 3 == 1) v = uint8_t(x * 37 + y);   // no runs at all
-      else v = uint8_t(y * 16 + (x > 70 ? 1 : 0));    // run to the line end
+      if (y % 3 == 0) v = 0xC0 + (x / 20) % 64;      // long runs of escaped bytes
+      else if (y % 3 == 1) v = uint8_t(x * 37 + y);  // no runs at all
+      else v = uint8_t(y * 16 + (x > 70 ? 1 : 0));   // run to the line end
       indices[y * width + x] = v;
     }
   }

@@ -25,7 +25,7 @@ INT_PTR CALLBACK AboutDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) 
 }  // namespace
 
 int RunAboutBox(HINSTANCE module, HWND parent, const void* filter) {
-  const INT_PTR result = DialogBoxParamA(module, MAKEINTRESOURCEA(IDD_ABOUT), parent,
-                                         AboutDlgProc, reinterpret_cast<LPARAM>(filter));
+  const INT_PTR result = DialogBoxParamA(module, MAKEINTRESOURCEA(IDD_ABOUT), parent, AboutDlgProc,
+                                         reinterpret_cast<LPARAM>(filter));
   return result == 1 ? 1 : 0;  // a box that could not open was not shown
 }

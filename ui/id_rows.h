@@ -13,9 +13,11 @@ struct IdRowControls {
   int dither;
 };
 
-#define SELVO_ID_ROW(n)                                                              \
-  IdRowControls{IDC_PICK_##n, IDC_FROM_EDIT_##n, IDC_FROM_SPINNER_##n, IDC_TO_EDIT_##n, \
-                IDC_TO_SPINNER_##n, IDC_DITHER_##n}
+#define SELVO_ID_ROW(n)                                                                         \
+  IdRowControls {                                                                               \
+    IDC_PICK_##n, IDC_FROM_EDIT_##n, IDC_FROM_SPINNER_##n, IDC_TO_EDIT_##n, IDC_TO_SPINNER_##n, \
+        IDC_DITHER_##n                                                                          \
+  }
 
 inline constexpr IdRowControls kIdRows[16] = {
     SELVO_ID_ROW(0),  SELVO_ID_ROW(1),  SELVO_ID_ROW(2),  SELVO_ID_ROW(3),

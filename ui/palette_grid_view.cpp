@@ -29,8 +29,7 @@ void DrawGrid(HWND dialog, HDC dc, const selvo::RendererConfig& config) {
   const SetupDialogState& state = SetupState();
   SetMapMode(dc, MM_TEXT);
   DrawShapes(dc, selvo::ui::GridShapes(ClientBottom(dialog), state.WorkingPalette,
-                                       config.ranges[state.Pick.ChosenId],
-                                       state.Pick.AnchorIndex));
+                                       config.ranges[state.Pick.ChosenId], state.Pick.AnchorIndex));
 }
 
 void UseSystemCursor(LPCSTR which) { SetCursor(LoadCursorA(nullptr, which)); }

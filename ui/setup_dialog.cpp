@@ -129,20 +129,14 @@ void OnCommand(HWND dialog, selvo::RendererConfig& settings, int control) {
       CommitSettings(dialog, settings);
       EndDialog(dialog, 1);
       break;
-    case IDCANCEL:
-      EndDialog(dialog, 0);
-      break;
+    case IDCANCEL: EndDialog(dialog, 0); break;
     case IDC_BROWSE_OUTPUT:
       BrowseOutputName(dialog, settings);
       ShowOutputName(dialog, settings);  // whatever the chooser's outcome
       break;
     case IDC_UNIFORM:
-    case IDC_MOST_SIMILAR:
-      UpdateDitherEnabling(dialog);
-      break;
-    case IDC_BROWSE_PALETTE:
-      BrowsePalettePcx(dialog);
-      break;
+    case IDC_MOST_SIMILAR: UpdateDitherEnabling(dialog); break;
+    case IDC_BROWSE_PALETTE: BrowsePalettePcx(dialog); break;
   }
 }
 
@@ -162,32 +156,24 @@ INT_PTR CALLBACK SetupDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
 }
 
 int RunSetupDialog(HINSTANCE module, HWND parent, selvo::RendererConfig& settings) {
-  const INT_PTR result = DialogBoxParamA(module, MAKEINTRESOURCEA(IDD_SETUP), parent,
-                                         SetupDlgProc, reinterpret_cast<LPARAM>(&settings));
+  const INT_PTR result = DialogBoxParamA(module, MAKEINTRESOURCEA(IDD_SETUP), parent, SetupDlgProc,
+                                         reinterpret_cast<LPARAM>(&settings));
   return result == 1 ? 1 : 0;  // a dialog that could not open counts as cancelled
 }
 
 INT_PTR HandleSetupMessage(selvo::RendererConfig& settings, HWND dialog, UINT message,
                            WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_INITDIALOG:
-      OnInitDialog(dialog, settings);
-      return TRUE;
+    case WM_INITDIALOG: OnInitDialog(dialog, settings); return TRUE;
     case WM_COMMAND:  // every command is answered, handled or not
       OnCommand(dialog, settings, LOWORD(wParam));
       return TRUE;
-    case WM_PAINT:
-      OnGridPaint(dialog, settings);
-      return FALSE;
+    case WM_PAINT: OnGridPaint(dialog, settings); return FALSE;
     case WM_LBUTTONDOWN:  // client coordinates, read unsigned
       OnGridLeftClick(dialog, settings, LOWORD(lParam), HIWORD(lParam));
       return FALSE;
-    case WM_RBUTTONDOWN:
-      OnGridRightClick();
-      return FALSE;
-    case WM_DESTROY:
-      ReleaseSpinners(SetupState());
-      return FALSE;
+    case WM_RBUTTONDOWN: OnGridRightClick(); return FALSE;
+    case WM_DESTROY: ReleaseSpinners(SetupState()); return FALSE;
   }
   return FALSE;
 }

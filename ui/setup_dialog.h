@@ -16,7 +16,7 @@ struct SetupDialogState {
   // The settings of the filter the open dialog edits: all it needs of the
   // filter. Set when the dialog opens, never cleared.
   selvo::RendererConfig* ActiveFilter = nullptr;
-  uint8_t WorkingPalette[selvo::kPaletteSize] = {};  // committed by OK only
+  uint8_t WorkingPalette[selvo::kPaletteSize] = {};        // committed by OK only
   ISpinnerControl* FromSpinners[selvo::kRangeCount] = {};  // null when not held
   ISpinnerControl* ToSpinners[selvo::kRangeCount] = {};
   selvo::ui::GridPickState Pick;  // AnchorIndex, ChosenId, PickPending

@@ -172,9 +172,7 @@ class Spinner final : public ISpinnerControl {
   int pressValue_ = 0;
 };
 
-Spinner* SpinnerOf(HWND window) {
-  return reinterpret_cast<Spinner*>(GetWindowLongPtrA(window, 0));
-}
+Spinner* SpinnerOf(HWND window) { return reinterpret_cast<Spinner*>(GetWindowLongPtrA(window, 0)); }
 
 int SignedY(LPARAM lParam) { return short(HIWORD(lParam)); }
 
@@ -196,18 +194,10 @@ LRESULT CALLBACK SpinnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
       return 0;
     }
     case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:
-      spinner->OnButtonDown(SignedY(lParam));
-      return 0;
-    case WM_MOUSEMOVE:
-      spinner->OnMouseMove(SignedY(lParam));
-      return 0;
-    case WM_LBUTTONUP:
-      spinner->OnButtonUp();
-      return 0;
-    case WM_CAPTURECHANGED:
-      spinner->EndPress();
-      return 0;
+    case WM_LBUTTONDBLCLK: spinner->OnButtonDown(SignedY(lParam)); return 0;
+    case WM_MOUSEMOVE: spinner->OnMouseMove(SignedY(lParam)); return 0;
+    case WM_LBUTTONUP: spinner->OnButtonUp(); return 0;
+    case WM_CAPTURECHANGED: spinner->EndPress(); return 0;
     case WM_NCDESTROY:
       SetWindowLongPtrA(window, 0, 0);
       spinner->DetachWindow();

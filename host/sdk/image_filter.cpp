@@ -61,8 +61,7 @@ bool Bitmap::RunFits(int x, int y, int count) const {
 
 int Bitmap::GetPixels(int x, int y, int count, BMM_Color_64* destination) {
   if (destination == nullptr || !RunFits(x, y, count)) return 0;
-  std::memcpy(destination, pixels_ + size_t(y) * width_ + x,
-              size_t(count) * sizeof(BMM_Color_64));
+  std::memcpy(destination, pixels_ + size_t(y) * width_ + x, size_t(count) * sizeof(BMM_Color_64));
   return 1;
 }
 
@@ -70,8 +69,7 @@ int Bitmap::PutPixels(int x, int y, int count, const BMM_Color_64* source) {
   ++putCalls_;
   if (count > largestPut_) largestPut_ = count;
   if (source == nullptr || !RunFits(x, y, count)) return 0;
-  std::memcpy(pixels_ + size_t(y) * width_ + x, source,
-              size_t(count) * sizeof(BMM_Color_64));
+  std::memcpy(pixels_ + size_t(y) * width_ + x, source, size_t(count) * sizeof(BMM_Color_64));
   return 1;
 }
 

@@ -27,7 +27,7 @@ constexpr DWORD kFilterCapabilityAbout = 4;
 // channels the renderer delivered.
 class SELVOSDK_API Bitmap {
  public:
-  Bitmap();  // no pixel storage: width and height read 0
+  Bitmap();                         // no pixel storage: width and height read 0
   Bitmap(WORD width, WORD height);  // zero-filled pixels
   ~Bitmap();
   Bitmap(const Bitmap&) = delete;
@@ -91,7 +91,7 @@ class SELVOSDK_API ImageFilter {
   virtual const char* GetCopyrightMessage() = 0;
   virtual DWORD GetVersion() = 0;
   virtual DWORD GetCapability() = 0;
-  virtual int ShowAboutBox(HWND parent);     // none: 0
+  virtual int ShowAboutBox(HWND parent);      // none: 0
   virtual BOOL ShowSetupDialog(HWND parent);  // none: FALSE
   virtual void SetSource(Bitmap* frame);
   virtual void SetForeground(Bitmap* frame);
@@ -101,16 +101,16 @@ class SELVOSDK_API ImageFilter {
   virtual Interface* Max();
   virtual float Lerp(float a, float b, float t);
   virtual int Lerp(int a, int b, float t);
-  virtual DWORD GetConfigSize();              // no settings: 0
-  virtual BOOL LoadConfig(void* block);       // FALSE
-  virtual BOOL SaveConfig(void* block);       // FALSE
-  virtual BOOL CreatePreview(HWND parent);    // FALSE
-  virtual DWORD GetRequiredChannels();        // 0: colours only
+  virtual DWORD GetConfigSize();            // no settings: 0
+  virtual BOOL LoadConfig(void* block);     // FALSE
+  virtual BOOL SaveConfig(void* block);     // FALSE
+  virtual BOOL CreatePreview(HWND parent);  // FALSE
+  virtual DWORD GetRequiredChannels();      // 0: colours only
   virtual HWND DlgHandle();
   virtual void MakeDlgInteractive(HWND dialog);
   virtual BOOL IsInteractive();
-  virtual BOOL CreateNode();                  // FALSE
-  virtual FilterNode* Node();                 // null
+  virtual BOOL CreateNode();   // FALSE
+  virtual FilterNode* Node();  // null
   virtual void FilterUpdate();
 
  protected:

@@ -26,8 +26,7 @@ void CenterWindow(HWND window, HWND parent) {
   if (top + height > workArea.bottom) top = workArea.bottom - height;
   if (left < workArea.left) left = workArea.left;
   if (top < workArea.top) top = workArea.top;
-  SetWindowPos(window, nullptr, left, top, 0, 0,
-               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(window, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 FilterList::FilterList() = default;

@@ -41,8 +41,8 @@ TEST(DemoScene, SameArgumentsSamePixelsAndTheLoopRepeats) {
   EXPECT_TRUE(SamePixels(first, RenderDemoScene(97, 61, 5)));
   EXPECT_FALSE(SamePixels(first, RenderDemoScene(97, 61, 6)));
   EXPECT_TRUE(SamePixels(first, RenderDemoScene(97, 61, 5 + kDemoLoopFrames)));
-  EXPECT_TRUE(SamePixels(RenderDemoScene(40, 30, -1),
-                         RenderDemoScene(40, 30, kDemoLoopFrames - 1)));
+  EXPECT_TRUE(
+      SamePixels(RenderDemoScene(40, 30, -1), RenderDemoScene(40, 30, kDemoLoopFrames - 1)));
 }
 
 TEST(DemoScene, AnySizeFromOnePixelUp) {
@@ -58,8 +58,8 @@ TEST(DemoScene, SourceStaysFreeOfFloatingPoint) {
   std::stringstream text;
   text << in.rdbuf();
   ASSERT_FALSE(text.str().empty());
-  for (const char* banned : {"double", "float", "<cmath>", "<math.h>", "std::sqrt", "pow(",
-                             "sin(", "cos(", "exp(", "<cstdio>", "fopen", "<windows.h>"})
+  for (const char* banned : {"double", "float", "<cmath>", "<math.h>", "std::sqrt", "pow(", "sin(",
+                             "cos(", "exp(", "<cstdio>", "fopen", "<windows.h>"})
     EXPECT_EQ(text.str().find(banned), std::string::npos) << banned;
 }
 

@@ -6,8 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <fcntl.h>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -126,7 +126,8 @@ TEST(EndToEnd, DemoPcxAndPreviewHoldTheCoresIndices) {
     EXPECT_TRUE(decoded.indices == buffers.indices) << file;
     EXPECT_EQ(decoded.palette, palette) << file;
   }
-  EXPECT_EQ(test::ReadBytes(dir.Path("demo0001.pcx")), test::ReadBytes(elsewhere.Path("core0001.pcx")));
+  EXPECT_EQ(test::ReadBytes(dir.Path("demo0001.pcx")),
+            test::ReadBytes(elsewhere.Path("core0001.pcx")));
 }
 
 // Three frames of 5 x 4 pixels; every ID gets a one-entry band 10 + ID, so
@@ -148,12 +149,13 @@ TEST(EndToEnd, PngSequenceWithTwoWorkersAndSettingsMadeByConfig) {
   ScratchDir dir;
   for (int frame = 1; frame <= 3; ++frame) WriteSequenceFrame(dir, frame);
   ASSERT_EQ(Selvo(dir, {"config", "init", "s.bin"}).status, 0);
-  const Outcome set = Selvo(dir, {"config", "set", "s.bin", "--range", "0=10-10", "--range=1=11-11",
-                              "--range", "2=12-12", "--range", "3=13-13", "--output", "seq.pcx"});
+  const Outcome set =
+      Selvo(dir, {"config", "set", "s.bin", "--range", "0=10-10", "--range=1=11-11", "--range",
+                  "2=12-12", "--range", "3=13-13", "--output", "seq.pcx"});
   ASSERT_EQ(set.status, 0) << set.err;
-  const Outcome run = Selvo(dir, {"render", "--color", "c_####.png", "--ids", "i_####.png",
-                              "--settings", "s.bin", "--frames", "1-3", "-j", "2", "--preview",
-                              "p_#.png"});
+  const Outcome run =
+      Selvo(dir, {"render", "--color", "c_####.png", "--ids", "i_####.png", "--settings", "s.bin",
+                  "--frames", "1-3", "-j", "2", "--preview", "p_#.png"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_THAT(dir.Files(), ElementsAre("c_0001.png", "c_0002.png", "c_0003.png", "i_0001.png",
                                        "i_0002.png", "i_0003.png", "p_1.png", "p_2.png", "p_3.png",
@@ -177,8 +179,8 @@ TEST(EndToEnd, AnyNumberOfThreadsWritesTheSameBytes) {
       ASSERT_EQ(Selvo(*dir, {"config", "init", "s.bin", "--demo"}).status, 0);
       ASSERT_EQ(Selvo(*dir, {"config", "set", "s.bin", "--method", method}).status, 0);
     }
-    const std::vector<std::string> render = {"render", "--demo", "--size", "301x203",
-                                             "--settings", "s.bin", "-q"};
+    const std::vector<std::string> render = {"render",     "--demo", "--size", "301x203",
+                                             "--settings", "s.bin",  "-q"};
     const auto run = [&](const ScratchDir& dir, std::vector<std::string> more) {
       more.insert(more.begin(), render.begin(), render.end());
       const Outcome outcome = Selvo(dir, more);
@@ -204,14 +206,16 @@ TEST(EndToEnd, WithoutFramesAHashIsPartOfTheName) {
   // i_0202.png exists, yet i_#.png names another file.
   const Outcome missing = Selvo(dir, {"render", "--color", "c#202.png", "--ids", "i_#.png"});
   EXPECT_EQ(missing.status, 1);
-  EXPECT_EQ(missing.err, "selvo: i_#.png: no such file; a run of # is the frame number only "
-                         "with --frames (--frames 0 renders frame 0)\n");
+  EXPECT_EQ(missing.err,
+            "selvo: i_#.png: no such file; a run of # is the frame number only "
+            "with --frames (--frames 0 renders frame 0)\n");
   ASSERT_EQ(std::rename(dir.Path("i_0202.png").c_str(), dir.Path("i_#.png").c_str()), 0);
-  const Outcome literal = Selvo(dir, {"render", "--color", "c#202.png", "--ids", "i_#.png",
-                                      "--frame", "3", "--preview", "p#.png", "--palettized",
-                                      "q##.png"});
+  const Outcome literal =
+      Selvo(dir, {"render", "--color", "c#202.png", "--ids", "i_#.png", "--frame", "3", "--preview",
+                  "p#.png", "--palettized", "q##.png"});
   ASSERT_EQ(literal.status, 0) << literal.err;
-  EXPECT_THAT(dir.Files(), ElementsAre("c#202.png", "i_#.png", "p#.png", "q##.png", "slvo0003.pcx"));
+  EXPECT_THAT(dir.Files(),
+              ElementsAre("c#202.png", "i_#.png", "p#.png", "q##.png", "slvo0003.pcx"));
 }
 
 TEST(EndToEnd, AFolderDotInTheOutputNameIsWarnedAboutOnce) {
@@ -220,8 +224,9 @@ TEST(EndToEnd, AFolderDotInTheOutputNameIsWarnedAboutOnce) {
   const Outcome run = Selvo(dir, {"render", "--demo", "--size", "8x8", "--frames", "11-13", "-j",
                                   "2", "--output", "./renders/hero.pcx"});
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.err, "selvo: warning: the output name \"./renders/hero.pcx\" is cut at its first "
-                     "\".\", which lies in a folder name: frame 11 is written as 0011.pcx\n");
+  EXPECT_EQ(run.err,
+            "selvo: warning: the output name \"./renders/hero.pcx\" is cut at its first "
+            "\".\", which lies in a folder name: frame 11 is written as 0011.pcx\n");
   EXPECT_THAT(dir.Files(), ElementsAre("0011.pcx", "0012.pcx", "0013.pcx", "renders"));
   ASSERT_EQ(Selvo(dir, {"config", "init", "s.bin"}).status, 0);
   const Outcome set = Selvo(dir, {"config", "set", "s.bin", "--output", "./renders/hero.pcx"});
@@ -291,8 +296,8 @@ TEST(EndToEnd, MultilayerExrThroughTheObjectChannel) {
                         "--range", "1=51-51", "--range", "2=52-52", "--range", "3=53-53"})
                 .status,
             0);
-  const Outcome run = Selvo(dir, {"render", "--color", "shot.exr", "--ids", "shot.exr", "--settings",
-                              "s.bin", "--frame", "12"});
+  const Outcome run = Selvo(dir, {"render", "--color", "shot.exr", "--ids", "shot.exr",
+                                  "--settings", "s.bin", "--frame", "12"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_THAT(DecodeWithPillow(dir.Path("slvo0012.pcx")).indices,
               ElementsAre(53, 50, 51, 52, 50, 51));
@@ -354,10 +359,10 @@ TEST(EndToEnd, ConfigRefusesABadPaletteFileAndLeavesTheSettings) {
   EXPECT_EQ(run.status, 1);
   EXPECT_THAT(run.err, HasSubstr("truecolor.pcx: no 256-colour palette"));
   EXPECT_EQ(test::ReadBytes(dir.Path("s.bin")), settings);
-  test::WriteBytes(dir.Path("bad.gpl"), {'G', 'I', 'M', 'P', ' ', 'P', 'a', 'l', 'e', 't', 't',
-                                         'e', '\n', '1', ' ', '2', '\n'});
-  const Outcome gimp = Selvo(dir, {"config", "set", "s.bin", "--range", "1=2-3", "--palette",
-                                   "bad.gpl"});
+  test::WriteBytes(dir.Path("bad.gpl"), {'G', 'I', 'M', 'P', ' ', 'P', 'a', 'l', 'e', 't', 't', 'e',
+                                         '\n', '1', ' ', '2', '\n'});
+  const Outcome gimp =
+      Selvo(dir, {"config", "set", "s.bin", "--range", "1=2-3", "--palette", "bad.gpl"});
   EXPECT_EQ(gimp.err, "selvo: bad.gpl: line 2: expected R G B, each 0..255\n");
   EXPECT_EQ(test::ReadBytes(dir.Path("s.bin")), settings);
   EXPECT_EQ(Selvo(dir, {"config", "init", "s.bin"}).status, 1);  // exists: not replaced
@@ -415,8 +420,10 @@ TEST(EndToEnd, StopSignalsFinishTheFrameBeingWrittenAndStartNoOther) {
     ScratchDir dir;
     ASSERT_EQ(mkfifo(dir.Path("p0001.png").c_str(), 0644), 0);
     const std::string out = dir.root().string() + ".out", err = dir.root().string() + ".err";
-    const pid_t child = StartSelvo(dir, {"render", "--demo", "--size", "600x600", "--frames",
-                                         "1-3", "-j", "1", "--palettized", "p####.png"}, out, err);
+    const pid_t child = StartSelvo(dir,
+                                   {"render", "--demo", "--size", "600x600", "--frames", "1-3",
+                                    "-j", "1", "--palettized", "p####.png"},
+                                   out, err);
     ASSERT_GT(child, 0);
     const int fifo = open(dir.Path("p0001.png").c_str(), O_RDONLY);  // waits for selvo
     ASSERT_GE(fifo, 0);
@@ -424,7 +431,8 @@ TEST(EndToEnd, StopSignalsFinishTheFrameBeingWrittenAndStartNoOther) {
     kill(child, c.signal);
     std::vector<uint8_t> png;
     uint8_t chunk[4096];
-    for (ssize_t got; (got = read(fifo, chunk, sizeof chunk)) > 0;) png.insert(png.end(), chunk, chunk + got);
+    for (ssize_t got; (got = read(fifo, chunk, sizeof chunk)) > 0;)
+      png.insert(png.end(), chunk, chunk + got);
     close(fifo);
     int status = 0;
     waitpid(child, &status, 0);
@@ -446,8 +454,10 @@ TEST(EndToEnd, FailedWritesToStdoutOrStderrFailTheRun) {
   ScratchDir dir;
   ASSERT_EQ(Selvo(dir, {"config", "init", "s.bin"}).status, 0);
   for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"--help"}, {"config", "show", "--json", "s.bin"},
-        {"render", "--help"}, {"render", "--demo", "--frames", "1-2", "-j", "1"}}) {
+       {std::vector<std::string>{"--help"},
+        {"config", "show", "--json", "s.bin"},
+        {"render", "--help"},
+        {"render", "--demo", "--frames", "1-2", "-j", "1"}}) {
     std::string command = "cd '" + dir.root().string() + "' && '" SELVO_BINARY "'";
     for (const std::string& arg : args) command += " '" + arg + "'";
     command += " >/dev/full 2>'" + dir.root().string() + ".err'";
@@ -461,7 +471,8 @@ TEST(EndToEnd, FailedWritesToStdoutOrStderrFailTheRun) {
   EXPECT_THAT(dir.Files(), ElementsAre("demo0001.pcx", "s.bin"));
 
   // A warning that cannot reach stderr fails an otherwise good run.
-  const std::string quiet = "cd '" + dir.root().string() + "' && '" SELVO_BINARY
+  const std::string quiet = "cd '" + dir.root().string() +
+                            "' && '" SELVO_BINARY
                             "' render --demo -q --output ./sub.d/x.pcx 2>/dev/full";
   std::filesystem::create_directory(dir.Path("sub.d"));
   EXPECT_EQ(WEXITSTATUS(std::system(quiet.c_str())), 1);

@@ -103,9 +103,10 @@ TEST_F(FrameJobTest, WritesThePcxOfTheCoresIndicesAndBothPngs) {
   // Expected: each pixel mapped by the core's MapPixel in its ID's band.
   std::vector<uint8_t> indices;
   for (int i = 0; i < 15; ++i)
-    indices.push_back(MapPixel(pixels[i], i % 5, i / 5, RangeForId(config, kIds[i]),
-                               config.palette, config.method));
-  EXPECT_EQ(test::ReadBytes(result.pcxPath), EncodePcxToMemory(indices.data(), 5, 3, config.palette));
+    indices.push_back(MapPixel(pixels[i], i % 5, i / 5, RangeForId(config, kIds[i]), config.palette,
+                               config.method));
+  EXPECT_EQ(test::ReadBytes(result.pcxPath),
+            EncodePcxToMemory(indices.data(), 5, 3, config.palette));
 
   // The palettized PNG: palette colours x 256 with the input's alpha.
   ColorImage palettized;
@@ -139,9 +140,9 @@ TEST_F(FrameJobTest, ObjectChannelTakesSixteenBitIds) {
   config.sourceChannel = kMaterialEffectsChannel;
   const JobResult refused = Run(config, Job(), progress);
   EXPECT_EQ(refused.outcome, JobOutcome::kFailed);
-  EXPECT_THAT(refused.error, HasSubstr(dir.Path("ids.png") +
-                                       ": ID 257 at pixel (0, 0) does not fit the material "
-                                       "effects channel (0..255)"));
+  EXPECT_THAT(refused.error,
+              HasSubstr(dir.Path("ids.png") + ": ID 257 at pixel (0, 0) does not fit the material "
+                                              "effects channel (0..255)"));
 }
 
 TEST_F(FrameJobTest, AbortBetweenRowsWritesNoFile) {
@@ -165,8 +166,8 @@ TEST_F(FrameJobTest, BadInputLeavesNoFileBehind) {
   test::WritePng(dir.Path("ids.png"), 4, 3, PNG_COLOR_TYPE_GRAY, 8, std::vector<uint16_t>(12, 0));
   JobResult result = Run(config, Job(), progress);
   EXPECT_EQ(result.outcome, JobOutcome::kFailed);
-  EXPECT_EQ(result.error, dir.Path("ids.png") + ": 4 x 3 pixels, but " + dir.Path("color.png") +
-                              " is 5 x 3");
+  EXPECT_EQ(result.error,
+            dir.Path("ids.png") + ": 4 x 3 pixels, but " + dir.Path("color.png") + " is 5 x 3");
   // A missing ID image.
   std::filesystem::remove(dir.Path("ids.png"));
   result = Run(config, Job(), progress);
@@ -243,8 +244,8 @@ TEST_F(FrameJobTest, UnwritablePcxIsReportedWithTheSystemsReason) {
   ScriptedProgress progress;
   const JobResult result = Run(config, Job(2), progress);
   EXPECT_EQ(result.outcome, JobOutcome::kFailed);
-  EXPECT_EQ(result.error,
-            dir.Path("no/such/folder/x0002.pcx") + ": cannot create file: No such file or directory");
+  EXPECT_EQ(result.error, dir.Path("no/such/folder/x0002.pcx") +
+                              ": cannot create file: No such file or directory");
 }
 
 TEST(DemoFrameJob, RendersTheDemoWithoutFiles) {

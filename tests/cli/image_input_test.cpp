@@ -91,11 +91,13 @@ TEST(PngColor, InterlacedImageReadsInRowOrder) {
   ScratchDir dir;
   const std::string path = dir.Path("adam7.png");
   std::vector<uint16_t> samples;
-  for (int i = 0; i < 9 * 7; ++i) samples.insert(samples.end(), {uint16_t(i), uint16_t(i * 4000), 3});
+  for (int i = 0; i < 9 * 7; ++i)
+    samples.insert(samples.end(), {uint16_t(i), uint16_t(i * 4000), 3});
   test::WritePng(path, 9, 7, PNG_COLOR_TYPE_RGB, 16, samples, {}, /*interlaced=*/true);
   ColorImage image;
   ASSERT_EQ(LoadColor(path, image), "");
-  for (int i = 0; i < 9 * 7; ++i) ExpectPixel(image, i % 9, i / 9, uint16_t(i), uint16_t(i * 4000), 3, 65535);
+  for (int i = 0; i < 9 * 7; ++i)
+    ExpectPixel(image, i % 9, i / 9, uint16_t(i), uint16_t(i * 4000), 3, 65535);
 }
 
 // --- PNG IDs ----------------------------------------------------------------
@@ -152,11 +154,12 @@ TEST(PngFailures, BrokenMissingAndForeignFilesGiveOneLineErrors) {
 
   ColorImage image;
   const std::string truncated = LoadColor(cut, image);
-  EXPECT_EQ(truncated, cut + ": truncated PNG file (it ends after " +
-                           std::to_string(bytes.size()) + " bytes)");
+  EXPECT_EQ(truncated, cut + ": truncated PNG file (it ends after " + std::to_string(bytes.size()) +
+                           " bytes)");
   EXPECT_THAT(LoadColor(dir.Path("text.png"), image),
               HasSubstr("text.png: neither a PNG nor an OpenEXR file"));
-  EXPECT_THAT(LoadColor(dir.Path("missing.png"), image), HasSubstr("missing.png: cannot open file"));
+  EXPECT_THAT(LoadColor(dir.Path("missing.png"), image),
+              HasSubstr("missing.png: cannot open file"));
   std::filesystem::create_directory(dir.Path("frames.png"));
   EXPECT_EQ(LoadColor(dir.Path("frames.png"), image),
             dir.Path("frames.png") + ": is a folder, not a PNG or OpenEXR file");
@@ -168,10 +171,11 @@ TEST(PngFailures, BrokenMissingAndForeignFilesGiveOneLineErrors) {
 TEST(MalformedInputs, EveryDamagedFileIsRefusedCleanly) {
   ScratchDir dir;
   test::WritePng(dir.Path("good.png"), 6, 5, PNG_COLOR_TYPE_GRAY, 8, std::vector<uint16_t>(30, 3));
-  test::WriteExr(dir.Path("good.exr"), 6, 5, {{"R", Imf::HALF, std::vector<float>(30, 1)},
-                                              {"G", Imf::HALF, std::vector<float>(30, 1)},
-                                              {"B", Imf::HALF, std::vector<float>(30, 1)},
-                                              {"IndexOB.X", Imf::FLOAT, std::vector<float>(30, 1)}});
+  test::WriteExr(dir.Path("good.exr"), 6, 5,
+                 {{"R", Imf::HALF, std::vector<float>(30, 1)},
+                  {"G", Imf::HALF, std::vector<float>(30, 1)},
+                  {"B", Imf::HALF, std::vector<float>(30, 1)},
+                  {"IndexOB.X", Imf::FLOAT, std::vector<float>(30, 1)}});
   const std::vector<uint8_t> png = test::ReadBytes(dir.Path("good.png"));
   const std::vector<uint8_t> exr = test::ReadBytes(dir.Path("good.exr"));
   const auto prefix = [](const std::vector<uint8_t>& bytes, std::size_t n) {
@@ -277,7 +281,8 @@ TEST(ExrColor, SeveralViewLayersNeedAChoice) {
   }
   test::WriteExr(path, 3, 2, channels);
   ColorImage image;
-  EXPECT_THAT(LoadColor(path, image), HasSubstr("several colour layers (Back.Combined, Front.Combined)"));
+  EXPECT_THAT(LoadColor(path, image),
+              HasSubstr("several colour layers (Back.Combined, Front.Combined)"));
   ExrColorOptions back;
   back.layer = "Back.Combined";
   ASSERT_EQ(LoadColor(path, image, back), "");
@@ -348,11 +353,16 @@ TEST(ExrIds, NearlyWholeValuesRoundAndOthersAreRefused) {
   // outside.
   const float up = 3, down = 0;
   const Case cases[] = {
-      {2.004f, nullptr, 2},     {6.996f, nullptr, 7},
-      {65535, nullptr, 65535},  {-0.001f, nullptr, 0},
-      {2.01f, nullptr, 2},      {std::nextafter(2.01f, up), "is not a whole number", 0},
-      {1.99f, nullptr, 2},      {std::nextafter(1.99f, down), "is not a whole number", 0},
-      {-0.01f, nullptr, 0},     {std::nextafter(-0.01f, -up), "is not a whole number", 0},
+      {2.004f, nullptr, 2},
+      {6.996f, nullptr, 7},
+      {65535, nullptr, 65535},
+      {-0.001f, nullptr, 0},
+      {2.01f, nullptr, 2},
+      {std::nextafter(2.01f, up), "is not a whole number", 0},
+      {1.99f, nullptr, 2},
+      {std::nextafter(1.99f, down), "is not a whole number", 0},
+      {-0.01f, nullptr, 0},
+      {std::nextafter(-0.01f, -up), "is not a whole number", 0},
       {65535.0078125f, nullptr, 65535},
       {65535.01171875f, "is not a whole number", 0},
       {2.5f, "ID 2.5 at pixel (1, 0) is not a whole number", 0},
@@ -387,8 +397,8 @@ TEST(ExrLumaChroma, ConvertsToTheColoursOfTheSamePictureInRgb) {
   ScratchDir dir;
   const int width = 6, height = 4;
   std::vector<float> rgba;
-  std::vector<ExrChannel> rgb = {{"R", Imf::FLOAT, {}}, {"G", Imf::FLOAT, {}},
-                                 {"B", Imf::FLOAT, {}}, {"A", Imf::FLOAT, {}}};
+  std::vector<ExrChannel> rgb = {
+      {"R", Imf::FLOAT, {}}, {"G", Imf::FLOAT, {}}, {"B", Imf::FLOAT, {}}, {"A", Imf::FLOAT, {}}};
   for (int i = 0; i < width * height; ++i) {
     const float k = 0.05f + 0.04f * float(i);
     const float pixel[4] = {0.8f * k, 0.4f * k, 0.1f * k, i % 2 ? 1.0f : 0.5f};
@@ -418,8 +428,8 @@ TEST(ExrLumaChroma, ConvertsToTheColoursOfTheSamePictureInRgb) {
 // luminance/chroma layer only when there is none, a Y alone never.
 TEST(ExrLumaChroma, LayersWithRgbComeFirst) {
   ExrColorChannels chosen;
-  ASSERT_EQ(FindColorChannels({"beauty.B", "beauty.G", "beauty.R", "cam.BY", "cam.RY", "cam.Y"},
-                              "", chosen),
+  ASSERT_EQ(FindColorChannels({"beauty.B", "beauty.G", "beauty.R", "cam.BY", "cam.RY", "cam.Y"}, "",
+                              chosen),
             "");
   EXPECT_EQ(chosen.r, "beauty.R");
   EXPECT_FALSE(chosen.lumaChroma);
@@ -442,8 +452,9 @@ TEST(ExrLumaChroma, FilesOpenExrCannotConvertAreRefused) {
                        {"camera", box, box, fullChroma}});
   ColorImage image;
   EXPECT_EQ(LoadColor(dir.Path("full.exr"), image),
-            dir.Path("full.exr") + ": cannot convert luminance/chroma to RGB: \"RY\" is not "
-                                   "stored once per 2 x 2 pixels");
+            dir.Path("full.exr") +
+                ": cannot convert luminance/chroma to RGB: \"RY\" is not "
+                "stored once per 2 x 2 pixels");
   EXPECT_THAT(LoadColor(dir.Path("parts.exr"), image),
               HasSubstr("luminance/chroma colour can only be converted in a file's first part, "
                         "not in \"camera\""));
@@ -461,7 +472,9 @@ Imath::Box2i Box(int x0, int y0, int x1, int y1) {
 TEST(ExrWindows, SmallerDataWindowLiesInABlankFrame) {
   ScratchDir dir;
   const std::string path = dir.Path("bbox.exr");
-  test::WriteExrParts(path, {{"", Box(0, 0, 4, 3), Box(1, 1, 3, 2),
+  test::WriteExrParts(path, {{"",
+                              Box(0, 0, 4, 3),
+                              Box(1, 1, 3, 2),
                               {{"R", Imf::FLOAT, {1, 0.5f, 0.25f, 0, 0, 0}},
                                {"G", Imf::FLOAT, {0, 0, 0, 1, 0, 0}},
                                {"B", Imf::FLOAT, {0, 0, 0, 0, 0.5f, 1}},
@@ -499,7 +512,9 @@ TEST(ExrWindows, LargerDataWindowIsCutToTheDisplayWindow) {
     for (int x = -1; x <= 3; ++x) stored.push_back(float(10 * (y + 2) + x + 2));
   for (float id : stored) grey.push_back(id / 64);
   stored[0] = 2.5f;
-  test::WriteExrParts(path, {{"", Box(0, 0, 2, 1), Box(-1, -1, 3, 2),
+  test::WriteExrParts(path, {{"",
+                              Box(0, 0, 2, 1),
+                              Box(-1, -1, 3, 2),
                               {{"Y", Imf::FLOAT, grey}, {"IndexMA.X", Imf::FLOAT, stored}}}});
   ColorImage color;
   IdImage ids;
@@ -520,7 +535,9 @@ TEST(ExrWindows, LargerDataWindowIsCutToTheDisplayWindow) {
 TEST(ExrWindows, ErrorsNamePixelsOfTheFrame) {
   ScratchDir dir;
   const std::string path = dir.Path("ids.exr");
-  test::WriteExrParts(path, {{"", Box(10, 20, 13, 22), Box(11, 20, 12, 21),
+  test::WriteExrParts(path, {{"",
+                              Box(10, 20, 13, 22),
+                              Box(11, 20, 12, 21),
                               {{"IndexOB.X", Imf::FLOAT, {1, 1, 1, 2.5f}}}}});
   IdImage ids;
   EXPECT_EQ(LoadIdImage(path, kObjectSelector, "", ids),
@@ -532,8 +549,9 @@ TEST(ExrWindows, ErrorsNamePixelsOfTheFrame) {
 TEST(ExrWindows, ColourAndIdsOfDifferentFilesLineUp) {
   ScratchDir dir;
   const std::string colorPath = dir.Path("color.exr");
-  test::WriteExrParts(colorPath, {{"", Box(0, 0, 4, 3), Box(2, 1, 3, 3),
-                                   {{"Y", Imf::HALF, std::vector<float>(6, 0.5f)}}}});
+  test::WriteExrParts(
+      colorPath,
+      {{"", Box(0, 0, 4, 3), Box(2, 1, 3, 3), {{"Y", Imf::HALF, std::vector<float>(6, 0.5f)}}}});
   test::WritePng(dir.Path("ids.png"), 5, 4, PNG_COLOR_TYPE_GRAY, 8, std::vector<uint16_t>(20, 1));
   test::WriteExr(dir.Path("ids.exr"), 5, 4, {{"IndexMA.X", Imf::FLOAT, std::vector<float>(20, 1)}});
   for (const std::string& idsPath : {dir.Path("ids.png"), dir.Path("ids.exr")}) {
@@ -550,7 +568,9 @@ TEST(ExrWindows, ColourAndIdsOfDifferentFilesLineUp) {
 TEST(ExrWindows, DataWindowOutsideTheFrameGivesABlankFrame) {
   ScratchDir dir;
   const std::string path = dir.Path("away.exr");
-  test::WriteExrParts(path, {{"", Box(0, 0, 2, 1), Box(5, 0, 6, 1),
+  test::WriteExrParts(path, {{"",
+                              Box(0, 0, 2, 1),
+                              Box(5, 0, 6, 1),
                               {{"R", Imf::HALF, {1, 1, 1, 1}},
                                {"G", Imf::HALF, {1, 1, 1, 1}},
                                {"B", Imf::HALF, {1, 1, 1, 1}}}}});
@@ -567,7 +587,9 @@ TEST(ExrWindows, DataWindowOutsideTheFrameGivesABlankFrame) {
 std::vector<test::ExrPart> StereoPair() {
   const Imath::Box2i frame = Box(0, 0, 2, 0);
   auto eye = [&](const std::string& name, float red, float id) {
-    return test::ExrPart{name, frame, frame,
+    return test::ExrPart{name,
+                         frame,
+                         frame,
                          {{"R", Imf::HALF, {red, red, red}},
                           {"G", Imf::HALF, {0, 0.5f, 1}},
                           {"B", Imf::HALF, {0, 0, 0}},
@@ -601,12 +623,14 @@ TEST(ExrParts, ColourAndIdsOfDifferentPartsAreReadTogether) {
   ScratchDir dir;
   const std::string path = dir.Path("split.exr");
   const Imath::Box2i frame = Box(0, 0, 2, 1);
-  test::WriteExrParts(path, {{"beauty", frame, frame,
-                              {{"R", Imf::HALF, {1, 0, 0, 0, 0, 1}},
-                               {"G", Imf::HALF, {0, 1, 0, 0, 1, 0}},
-                               {"B", Imf::HALF, {0, 0, 1, 1, 0, 0}}}},
-                             {"passes", frame, Box(1, 1, 2, 1),
-                              {{"IndexMA.X", Imf::FLOAT, {4, 5}}}}});
+  test::WriteExrParts(path,
+                      {{"beauty",
+                        frame,
+                        frame,
+                        {{"R", Imf::HALF, {1, 0, 0, 0, 0, 1}},
+                         {"G", Imf::HALF, {0, 1, 0, 0, 1, 0}},
+                         {"B", Imf::HALF, {0, 0, 1, 1, 0, 0}}}},
+                       {"passes", frame, Box(1, 1, 2, 1), {{"IndexMA.X", Imf::FLOAT, {4, 5}}}}});
   ColorImage color;
   IdImage ids;
   ASSERT_EQ(LoadFrameImages(path, {}, path, kMaterialEffectsSelector, "", color, ids), "");
@@ -618,13 +642,19 @@ TEST(ExrParts, ColourAndIdsOfDifferentPartsAreReadTogether) {
 TEST(ExrParts, DeepPartsAreNotRead) {
   ScratchDir dir;
   const Imath::Box2i frame = Box(0, 0, 1, 0);
-  const test::ExrPart deep{"deep", frame, frame,
-                           {{"R", Imf::HALF, {1, 1}}, {"G", Imf::HALF, {1, 1}},
-                            {"B", Imf::HALF, {1, 1}}, {"Z", Imf::FLOAT, {3, 4}}},
+  const test::ExrPart deep{"deep",
+                           frame,
+                           frame,
+                           {{"R", Imf::HALF, {1, 1}},
+                            {"G", Imf::HALF, {1, 1}},
+                            {"B", Imf::HALF, {1, 1}},
+                            {"Z", Imf::FLOAT, {3, 4}}},
                            /*deep=*/true};
-  const test::ExrPart flat{"flat", frame, frame,
-                           {{"R", Imf::HALF, {0, 1}}, {"G", Imf::HALF, {0, 0}},
-                            {"B", Imf::HALF, {0, 0}}}};
+  const test::ExrPart flat{
+      "flat",
+      frame,
+      frame,
+      {{"R", Imf::HALF, {0, 1}}, {"G", Imf::HALF, {0, 0}}, {"B", Imf::HALF, {0, 0}}}};
   test::WriteExrParts(dir.Path("mixed.exr"), {flat, deep});
   test::WriteExrParts(dir.Path("deep.exr"), {deep});
   ColorImage color;
@@ -635,8 +665,9 @@ TEST(ExrParts, DeepPartsAreNotRead) {
   EXPECT_THAT(LoadColorImage(dir.Path("mixed.exr"), deepLayer, color),
               HasSubstr("no channels deep.R, .G, .B (deep parts are not read: \"deep\")"));
   EXPECT_EQ(LoadColor(dir.Path("deep.exr"), color),
-            dir.Path("deep.exr") + ": deep image data (several samples per pixel) cannot be "
-                                   "rendered; save the frame as a flat image");
+            dir.Path("deep.exr") +
+                ": deep image data (several samples per pixel) cannot be "
+                "rendered; save the frame as a flat image");
 }
 
 // --- EXR in one pass ------------------------------------------------------------
@@ -662,7 +693,9 @@ TEST(ExrOnePass, GivesWhatSeparateReadsGiveFromScanlinesOrTilesWithAnyThreadCoun
     shade.push_back(float(i % 977) / 977);
     ids.push_back(float(i / 2054 % 7));
   }
-  test::ExrPart part{"", display, data,
+  test::ExrPart part{"",
+                     display,
+                     data,
                      {{"ViewLayer.Combined.R", Imf::FLOAT, shade},
                       {"ViewLayer.Combined.G", Imf::HALF, ids},
                       {"ViewLayer.Combined.B", Imf::FLOAT, std::vector<float>(count, 0.5f)},
@@ -702,15 +735,18 @@ TEST(ExrFailures, OversizeDataWindowAndBrokenFilesAreRefused) {
   // A frame of 4 x 1 whose data window claims 70000 pixels a row: OpenEXR
   // would set aside buffers for the claim, and refuses it by the limit.
   const std::string overscan = dir.Path("overscan.exr");
-  test::WriteExrParts(overscan, {{"", Box(0, 0, 3, 0), Box(-40000, 0, 29999, 0),
+  test::WriteExrParts(overscan, {{"",
+                                  Box(0, 0, 3, 0),
+                                  Box(-40000, 0, 29999, 0),
                                   {{"Y", Imf::HALF, std::vector<float>(70000, 0.5f)}}}});
   EXPECT_THAT(LoadColor(overscan, image),
               HasSubstr("The width of the data window exceeds the maximum width of 65535"));
 
   const std::string cut = dir.Path("cut.exr");
-  test::WriteExr(cut, 8, 8, {{"R", Imf::FLOAT, std::vector<float>(64, 0.25f)},
-                             {"G", Imf::FLOAT, std::vector<float>(64, 0.25f)},
-                             {"B", Imf::FLOAT, std::vector<float>(64, 0.25f)}});
+  test::WriteExr(cut, 8, 8,
+                 {{"R", Imf::FLOAT, std::vector<float>(64, 0.25f)},
+                  {"G", Imf::FLOAT, std::vector<float>(64, 0.25f)},
+                  {"B", Imf::FLOAT, std::vector<float>(64, 0.25f)}});
   std::vector<uint8_t> bytes = test::ReadBytes(cut);
   bytes.resize(bytes.size() / 2);
   test::WriteBytes(cut, bytes);

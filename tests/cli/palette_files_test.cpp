@@ -40,15 +40,15 @@ TEST(PaletteFiles, HandWrittenSamplesOfEachTextFormat) {
   WriteText(dir.Path("ramp.gpl"),
             "GIMP Palette\r\nName: Ramp\r\nColumns: 4\r\n# made by hand\r\n\r\n"
             "  0   0   0\tBlack\r\n255 128 1 Orange-ish\r\n");
-  EXPECT_THAT(Read(dir.Path("ramp.gpl")), ElementsAre(PaletteColor{0, 0, 0},
-                                                      PaletteColor{255, 128, 1}));
+  EXPECT_THAT(Read(dir.Path("ramp.gpl")),
+              ElementsAre(PaletteColor{0, 0, 0}, PaletteColor{255, 128, 1}));
   // Newer GIMP and Aseprite write an alpha column under "Channels: RGBA".
   WriteText(dir.Path("alpha.gpl"), "GIMP Palette\nChannels: RGBA\n1 2 3 255 a\n");
   EXPECT_THAT(Read(dir.Path("alpha.gpl")), ElementsAre(PaletteColor{1, 2, 3}));
   WriteText(dir.Path("three.pal"), "JASC-PAL\r\n0100\r\n3\r\n10 20 30\r\n40 50 60\r\n7 8 9\r\n");
-  EXPECT_THAT(Read(dir.Path("three.pal")),
-              ElementsAre(PaletteColor{10, 20, 30}, PaletteColor{40, 50, 60},
-                          PaletteColor{7, 8, 9}));
+  EXPECT_THAT(
+      Read(dir.Path("three.pal")),
+      ElementsAre(PaletteColor{10, 20, 30}, PaletteColor{40, 50, 60}, PaletteColor{7, 8, 9}));
   WriteText(dir.Path("site.hex"), "ff8000\n#0A0b0C\n\n");
   EXPECT_THAT(Read(dir.Path("site.hex")),
               ElementsAre(PaletteColor{255, 128, 0}, PaletteColor{10, 11, 12}));
@@ -65,9 +65,9 @@ TEST(PaletteFiles, AdobeTablesOfBothSizes) {
   // 772 bytes: a big-endian count of 3, then the transparent index.
   table.insert(table.end(), {0, 3, 0xFF, 0xFF});
   test::WriteBytes(dir.Path("three.act"), table);
-  EXPECT_THAT(Read(dir.Path("three.act")),
-              ElementsAre(PaletteColor{0, 7, 14}, PaletteColor{21, 28, 35},
-                          PaletteColor{42, 49, 56}));
+  EXPECT_THAT(
+      Read(dir.Path("three.act")),
+      ElementsAre(PaletteColor{0, 7, 14}, PaletteColor{21, 28, 35}, PaletteColor{42, 49, 56}));
 }
 
 TEST(PaletteFiles, PngGivesAnIndexedPaletteOrSmallTrueColourPixelsInReadingOrder) {
@@ -79,18 +79,19 @@ TEST(PaletteFiles, PngGivesAnIndexedPaletteOrSmallTrueColourPixelsInReadingOrder
   // 3 x 2 RGB: the top row left to right, then the next row.
   test::WritePng(dir.Path("swatches.png"), 3, 2, PNG_COLOR_TYPE_RGB, 8,
                  {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18});
-  EXPECT_THAT(Read(dir.Path("swatches.png")),
-              ElementsAre(PaletteColor{1, 2, 3}, PaletteColor{4, 5, 6}, PaletteColor{7, 8, 9},
-                          PaletteColor{10, 11, 12}, PaletteColor{13, 14, 15},
-                          PaletteColor{16, 17, 18}));
+  EXPECT_THAT(
+      Read(dir.Path("swatches.png")),
+      ElementsAre(PaletteColor{1, 2, 3}, PaletteColor{4, 5, 6}, PaletteColor{7, 8, 9},
+                  PaletteColor{10, 11, 12}, PaletteColor{13, 14, 15}, PaletteColor{16, 17, 18}));
   // 16-bit levels round to the nearest 8-bit level.
   test::WritePng(dir.Path("deep.png"), 1, 1, PNG_COLOR_TYPE_RGB, 16, {257 * 200 + 128, 0, 65535});
   EXPECT_THAT(Read(dir.Path("deep.png")), ElementsAre(PaletteColor{200, 0, 255}));
   test::WritePng(dir.Path("large.png"), 17, 16, PNG_COLOR_TYPE_GRAY, 8,
                  std::vector<uint16_t>(17 * 16, 0));
   EXPECT_EQ(ReadError(dir.Path("large.png")),
-            dir.Path("large.png") + ": a true-colour image gives one colour a pixel, at most "
-                                    "256; this one is 17 x 16 pixels");
+            dir.Path("large.png") +
+                ": a true-colour image gives one colour a pixel, at most "
+                "256; this one is 17 x 16 pixels");
 }
 
 TEST(PaletteFiles, ContentDecidesOverTheExtension) {
@@ -105,7 +106,8 @@ TEST(PaletteFiles, ContentDecidesOverTheExtension) {
   EXPECT_THAT(Read(dir.Path("bom.gpl")), ElementsAre(PaletteColor{4, 5, 6}));
   std::vector<uint8_t> riff = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'P', 'A', 'L', ' '};
   test::WriteBytes(dir.Path("ms.pal"), riff);
-  EXPECT_THAT(ReadError(dir.Path("ms.pal")), HasSubstr("a RIFF palette, which selvo does not read"));
+  EXPECT_THAT(ReadError(dir.Path("ms.pal")),
+              HasSubstr("a RIFF palette, which selvo does not read"));
   riff.resize(4);  // too short to say what it holds: a .pal file, so JASC-PAL
   test::WriteBytes(dir.Path("ms.pal"), riff);
   EXPECT_EQ(ReadError(dir.Path("ms.pal")), dir.Path("ms.pal") + ": line 1: expected \"JASC-PAL\"");
@@ -127,8 +129,9 @@ TEST(PaletteFiles, EachFormatRoundTripsAll256Entries) {
         << name;
   }
   EXPECT_EQ(WritePaletteFile(dir.Path("p.txt"), palette),
-            dir.Path("p.txt") + ": unknown palette format; name the file .pcx, .gpl, .pal, "
-                                ".act, .hex or .png");
+            dir.Path("p.txt") +
+                ": unknown palette format; name the file .pcx, .gpl, .pal, "
+                ".act, .hex or .png");
 }
 
 // A PNG or PCX palette file is a picture of its entries in reading order, so
@@ -156,7 +159,8 @@ TEST(PaletteFiles, MalformedTextFilesNameTheirLine) {
       {"GIMP palette\n1 2 3\n", ParseGimpPalette, "line 1: expected \"GIMP Palette\""},
       {"GIMP Palette\n1 2 3\n1 2 256\n", ParseGimpPalette, "line 3: expected R G B, each 0..255"},
       {"GIMP Palette\n# only comments\n", ParseGimpPalette, "line 2: no colours in the file"},
-      {"GIMP Palette\nChannels: CMYK\n", ParseGimpPalette, "line 2: expected Channels: RGB or RGBA"},
+      {"GIMP Palette\nChannels: CMYK\n", ParseGimpPalette,
+       "line 2: expected Channels: RGB or RGBA"},
       {"GIMP Palette\nChannels: RGBA\n1 2 3\n", ParseGimpPalette,
        "line 3: expected R G B A, each 0..255"},
       {"JASC-PAL\n0200\n1\n1 2 3\n", ParseJascPalette, "line 2: expected version 0100"},

@@ -23,7 +23,8 @@ std::vector<uint16_t> RandomSamples(std::size_t count, int bitDepth, uint32_t se
   // A random walk: neighbours close together, as in rendered frames, with
   // the ties between neighbours that filters must break as libpng does.
   int level = 0;
-  for (uint16_t& s : samples) s = uint16_t((level += int(random() % 7) - 3) & ((1 << bitDepth) - 1));
+  for (uint16_t& s : samples)
+    s = uint16_t((level += int(random() % 7) - 3) & ((1 << bitDepth) - 1));
   return samples;
 }
 
@@ -45,10 +46,12 @@ struct Reads {
 
 TEST(PlainPng, DecodesEveryPlainKindWithEveryFilterAsLibpngDoes) {
   ScratchDir dir;
-  const std::pair<int, int> kinds[] = {{PNG_COLOR_TYPE_GRAY, 1}, {PNG_COLOR_TYPE_GRAY_ALPHA, 2},
-                                       {PNG_COLOR_TYPE_RGB, 3}, {PNG_COLOR_TYPE_RGB_ALPHA, 4}};
-  const int filters[] = {PNG_FILTER_NONE, PNG_FILTER_SUB, PNG_FILTER_UP, PNG_FILTER_AVG,
-                         PNG_FILTER_PAETH, PNG_ALL_FILTERS};
+  const std::pair<int, int> kinds[] = {{PNG_COLOR_TYPE_GRAY, 1},
+                                       {PNG_COLOR_TYPE_GRAY_ALPHA, 2},
+                                       {PNG_COLOR_TYPE_RGB, 3},
+                                       {PNG_COLOR_TYPE_RGB_ALPHA, 4}};
+  const int filters[] = {PNG_FILTER_NONE, PNG_FILTER_SUB,   PNG_FILTER_UP,
+                         PNG_FILTER_AVG,  PNG_FILTER_PAETH, PNG_ALL_FILTERS};
   uint32_t seed = 0;
   for (const auto& [colorType, channels] : kinds)
     for (int bitDepth : {8, 16})
@@ -87,7 +90,8 @@ TEST(PlainPng, ReadsIdsAsLibpngDoes) {
 
 TEST(PlainPng, LeavesEveryOtherKindToLibpng) {
   ScratchDir dir;
-  test::WritePng(dir.Path("palette.png"), 2, 1, PNG_COLOR_TYPE_PALETTE, 8, {1, 0}, {1, 2, 3, 4, 5, 6});
+  test::WritePng(dir.Path("palette.png"), 2, 1, PNG_COLOR_TYPE_PALETTE, 8, {1, 0},
+                 {1, 2, 3, 4, 5, 6});
   test::WritePng(dir.Path("grey4.png"), 3, 1, PNG_COLOR_TYPE_GRAY, 4, {0, 7, 15});
   test::WritePng(dir.Path("adam7.png"), 9, 7, PNG_COLOR_TYPE_RGB, 8, RandomSamples(189, 8, 1), {},
                  /*interlaced=*/true);
@@ -146,14 +150,15 @@ TEST(PlainPng, DamagedFilesGetLibpngsVerdict) {
   wrongCrc[iend - 1] ^= 1;
   std::vector<uint8_t> wrongZlibHeader = png;
   const std::size_t firstIdat = 8 + 25;  // after the signature and the header chunk
-  wrongZlibHeader[firstIdat + 9] ^= 1;  // FLG: its check bits no longer fit
+  wrongZlibHeader[firstIdat + 9] ^= 1;   // FLG: its check bits no longer fit
   FixCrc(wrongZlibHeader, firstIdat);
   const std::vector<uint8_t> cut(png.begin(), png.begin() + idat + 20);
   const std::vector<uint8_t> noEnd(png.begin(), png.begin() + iend);
 
   const std::pair<const char*, std::vector<uint8_t>> cases[] = {
-      {"wrong_adler", wrongAdler}, {"wrong_data", wrongData},          {"wrong_crc", wrongCrc},
-      {"wrong_zlib_header", wrongZlibHeader}, {"cut_in_image_data", cut}, {"no_end", noEnd}};
+      {"wrong_adler", wrongAdler}, {"wrong_data", wrongData},
+      {"wrong_crc", wrongCrc},     {"wrong_zlib_header", wrongZlibHeader},
+      {"cut_in_image_data", cut},  {"no_end", noEnd}};
   for (const auto& [name, bytes] : cases) {
     const std::string path = dir.Path(std::string(name) + ".png");
     test::WriteBytes(path, bytes);

@@ -12,16 +12,16 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 
-#include "files/atomic_file.h"
 #include "cli/image_loader.h"
 #include "cli/printable.h"
 #include "cli/stop_signals.h"
+#include "files/atomic_file.h"
 #include "tests/cli/test_files.h"
 
 namespace selvo {
@@ -63,7 +63,8 @@ void AppendU32(std::vector<uint8_t>& bytes, uint32_t v) {
 }
 
 // A PNG chunk: length, type, data, CRC of type and data.
-void AppendChunk(std::vector<uint8_t>& bytes, const char type[5], const std::vector<uint8_t>& data) {
+void AppendChunk(std::vector<uint8_t>& bytes, const char type[5],
+                 const std::vector<uint8_t>& data) {
   AppendU32(bytes, uint32_t(data.size()));
   const std::size_t start = bytes.size();
   bytes.insert(bytes.end(), type, type + 4);
@@ -118,7 +119,7 @@ TEST(HugeClaims, PngThatPromisesMoreThanItsDataFailsAtTheSizeOfItsData) {
   std::filesystem::resize_file(path, file.size() + dataSize - compressed.size() + 4);
 
   EXPECT_EXIT(LoadUnderMemoryLimit(path), ::testing::ExitedWithCode(0),
-      "claims.png: not a readable PNG file \\(IDAT: invalid stored block lengths\\)");
+              "claims.png: not a readable PNG file \\(IDAT: invalid stored block lengths\\)");
 }
 
 TEST(HugeClaims, ExrWithACompleteOffsetTableFailsOnItsFirstRows) {
@@ -136,8 +137,9 @@ TEST(HugeClaims, ExrAttributeLargerThanTheFileIsRefused) {
   const std::string path = kCorpus + "/exr/attribute_claims_2gb.exr";
   IdImage ids;
   EXPECT_EQ(LoadIdImage(path, kObjectSelector, "", ids),
-            path + ": cannot read EXR (attribute \"comments\" claims 2147483632 bytes, more "
-                   "than the file holds)");
+            path +
+                ": cannot read EXR (attribute \"comments\" claims 2147483632 bytes, more "
+                "than the file holds)");
 }
 
 // The rows of a real image still arrive whole and in place when they span
@@ -226,7 +228,8 @@ TEST(AtomicFile, SymlinksAreWrittenThroughAndStayLinks) {
   EXPECT_EQ(test::ReadBytes(dir.Path("real/new.png")), (std::vector<uint8_t>{'n', 'e', 'w'}));
   for (const char* link : {"direct.png", "chained.png", "dangling.png"})
     EXPECT_TRUE(fs::is_symlink(fs::symlink_status(dir.Path(link)))) << link;
-  EXPECT_THAT(dir.Files(), ::testing::ElementsAre("chained.png", "dangling.png", "direct.png", "real"));
+  EXPECT_THAT(dir.Files(),
+              ::testing::ElementsAre("chained.png", "dangling.png", "direct.png", "real"));
 
   // `--preview /dev/stdout > out.png`: the file behind stdout gets the bytes.
   // A link of our own to the same place stands in for /dev/stdout, which a

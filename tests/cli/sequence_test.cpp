@@ -46,8 +46,8 @@ TEST(FrameRangeText, AcceptsRangesAndSingleFramesIncludingNegativeOnes) {
 
 TEST(RenderArguments, ValuesTakeBothFormsAndCombinationsAreChecked) {
   RenderOptions options;
-  ASSERT_EQ(ParseRenderOptions({"--color=c_#.png", "--ids", "i_#.png", "--frames", "1-3", "-j",
-                                "2", "--preview", "p#.png", "--output=x.pcx", "--linear"},
+  ASSERT_EQ(ParseRenderOptions({"--color=c_#.png", "--ids", "i_#.png", "--frames", "1-3", "-j", "2",
+                                "--preview", "p#.png", "--output=x.pcx", "--linear"},
                                options),
             "");
   EXPECT_EQ(options.color, "c_#.png");

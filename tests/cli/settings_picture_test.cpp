@@ -60,11 +60,11 @@ TEST(SettingsPicture, ABandIsOutlinedAlongItsEdgeOnly) {
   const auto outlined = [&](int x, int y) { return Same(At(image, x, y), outline); };
   const int mid = kCellPitch / 2;
   // Outer edges of cells at the band's edge.
-  EXPECT_TRUE(outlined(CellLeft(0) + mid, CellTop(14)));                   // above entry 14
-  EXPECT_TRUE(outlined(CellLeft(0), CellTop(15) + mid));                   // left of entry 15
-  EXPECT_TRUE(outlined(CellLeft(1) + mid, CellTop(0)));                    // above entry 16
-  EXPECT_TRUE(outlined(CellLeft(2) + kCellPitch - 1, CellTop(1) + mid));   // right of entry 33
-  EXPECT_TRUE(outlined(CellLeft(2) + mid, CellTop(1) + kCellPitch - 1));   // below entry 33
+  EXPECT_TRUE(outlined(CellLeft(0) + mid, CellTop(14)));                  // above entry 14
+  EXPECT_TRUE(outlined(CellLeft(0), CellTop(15) + mid));                  // left of entry 15
+  EXPECT_TRUE(outlined(CellLeft(1) + mid, CellTop(0)));                   // above entry 16
+  EXPECT_TRUE(outlined(CellLeft(2) + kCellPitch - 1, CellTop(1) + mid));  // right of entry 33
+  EXPECT_TRUE(outlined(CellLeft(2) + mid, CellTop(1) + kCellPitch - 1));  // below entry 33
   // Inner corners, where the band turns: above-left of entry 30 (below
   // entry 13's right), and below-right of entry 17 (above entry 34's left).
   EXPECT_TRUE(outlined(CellLeft(1), CellTop(14)));

@@ -119,7 +119,8 @@ TEST(ConfigSet, MalformedValuesAreRefusedWithoutChanges) {
     EXPECT_THAT(ApplySetting(config, "--range", range), HasSubstr("expected ID=FROM-TO")) << range;
   EXPECT_THAT(ApplySetting(config, "--dither", "3=yes"), HasSubstr("expected ID=on or ID=off"));
   EXPECT_THAT(ApplySetting(config, "--source", "1002"), HasSubstr("expected material or object"));
-  EXPECT_THAT(ApplySetting(config, "--method", "nearest"), HasSubstr("expected uniform or similar"));
+  EXPECT_THAT(ApplySetting(config, "--method", "nearest"),
+              HasSubstr("expected uniform or similar"));
   EXPECT_THAT(ApplySetting(config, "--output", std::string(256, 'a')),
               HasSubstr("longer than 255 characters"));
   EXPECT_THAT(ApplySetting(config, "--colour", "x"), HasSubstr("unknown option --colour"));
@@ -155,8 +156,8 @@ TEST(ConfigSet, PaletteComesOnlyFromAPcxWithA256ColourTrailer) {
 
 TEST(ConfigSet, PaletteFileFillsFromStartAndKeepsTheOtherEntries) {
   ScratchDir dir;
-  test::WriteBytes(dir.Path("ramp.hex"), {'1', '1', '2', '2', '3', '3', '\n',
-                                          'a', 'a', 'b', 'b', 'c', 'c', '\n'});
+  test::WriteBytes(dir.Path("ramp.hex"),
+                   {'1', '1', '2', '2', '3', '3', '\n', 'a', 'a', 'b', 'b', 'c', 'c', '\n'});
   RendererConfig config;
   const RendererConfig defaults;
   ASSERT_EQ(ApplySetting(config, "--palette", dir.Path("ramp.hex") + "@254"), "");
@@ -223,7 +224,8 @@ TEST(SettingsText, WarnsWhenTheFirstDotLiesInAFolderName) {
 TEST(SettingsText, NamesThatAreNotPlainTextAreEscaped) {
   RendererConfig config;
   SetOutputName(config, "a\"b\\c\xe9\n");
-  EXPECT_THAT(FormatSettingsJson(config), HasSubstr("\"outputName\": \"a\\\"b\\\\c\\u00e9\\u000a\""));
+  EXPECT_THAT(FormatSettingsJson(config),
+              HasSubstr("\"outputName\": \"a\\\"b\\\\c\\u00e9\\u000a\""));
   // 0xE9 starts a three-byte UTF-8 character that the newline cuts short.
   EXPECT_THAT(FormatSettingsText(config), HasSubstr("a\"b\\c\\xE9\\x0A"));
   std::memset(config.outputName, 'x', kNameSize);  // no terminator at all

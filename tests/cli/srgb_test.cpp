@@ -48,8 +48,7 @@ float FromHalf(uint16_t half) {
     const uint16_t level = ColorLevel(value, linear), defined = Defined(value, linear);
     if (level != defined)
       return ::testing::AssertionFailure()
-             << value << (linear ? " linear: " : " sRGB: ")
-             << level << ", defined as " << defined;
+             << value << (linear ? " linear: " : " sRGB: ") << level << ", defined as " << defined;
   }
   return ::testing::AssertionSuccess();
 }
@@ -114,9 +113,9 @@ TEST(ColorLevel, OutOfRangeAndSpecialValues) {
 // gives 0.01292 x 65535 = 846.7, 0.0031 gives 2624.8 and 0.0032, past the
 // knee, 0.041323 x 65535 = 2708.1.
 TEST(ColorLevel, DarkEndFollowsTheLinearSegmentUpToTheKnee) {
-  const std::pair<float, uint16_t> levels[] = {
-      {0.0005f, 423}, {0.001f, 847},   {0.002f, 1693}, {0.003f, 2540},
-      {0.0031f, 2625}, {0.0032f, 2708}, {0.004f, 3323}, {0.01f, 6544}};
+  const std::pair<float, uint16_t> levels[] = {{0.0005f, 423}, {0.001f, 847},   {0.002f, 1693},
+                                               {0.003f, 2540}, {0.0031f, 2625}, {0.0032f, 2708},
+                                               {0.004f, 3323}, {0.01f, 6544}};
   for (const auto& [linear, level] : levels) EXPECT_EQ(ColorLevel(linear, false), level) << linear;
   EXPECT_EQ(ColorLevel(0.001f, true), 66);  // 65.5: only scaled when taken as it is
   // Linear 0.5 is sRGB 0.735357: 48192.1 of 65535.

@@ -3,10 +3,10 @@
 #include <png.h>
 
 #include <ImfChannelList.h>
-#include <ImfFrameBuffer.h>
-#include <ImfHeader.h>
 #include <ImfDeepFrameBuffer.h>
 #include <ImfDeepScanLineOutputPart.h>
+#include <ImfFrameBuffer.h>
+#include <ImfHeader.h>
 #include <ImfMultiPartOutputFile.h>
 #include <ImfOutputFile.h>
 #include <ImfOutputPart.h>
@@ -25,7 +25,6 @@
 
 #include "cli/image.h"
 
-
 namespace selvo::test {
 
 void WritePng(const std::string& path, int width, int height, int colorType, int bitDepth,
@@ -37,8 +36,8 @@ void WritePng(const std::string& path, int width, int height, int colorType, int
   png_infop info = png_create_info_struct(png);
   png_init_io(png, file);
   png_set_IHDR(png, info, width, height, bitDepth, colorType,
-               interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+               interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+               PNG_FILTER_TYPE_DEFAULT);
   if (!palette.empty()) {
     std::vector<png_color> entries;
     for (std::size_t i = 0; i + 2 < palette.size(); i += 3)
@@ -103,9 +102,9 @@ Imf::Header PartHeader(const ExrPart& part, bool multiPart) {
   if (part.deep) header.compression() = Imf::ZIPS_COMPRESSION;
   if (multiPart) {
     header.setName(part.name);
-    header.setType(part.deep         ? Imf::DEEPSCANLINE
-                   : part.tile > 0   ? Imf::TILEDIMAGE
-                                     : Imf::SCANLINEIMAGE);
+    header.setType(part.deep       ? Imf::DEEPSCANLINE
+                   : part.tile > 0 ? Imf::TILEDIMAGE
+                                   : Imf::SCANLINEIMAGE);
   }
   for (const ExrChannel& channel : part.channels)
     header.channels().insert(channel.name, Imf::Channel(channel.type));
@@ -151,8 +150,7 @@ void WriteFlat(Output& output, const ExrPart& part, StoredValues& values) {
   if constexpr (std::is_same_v<Output, Imf::TiledOutputFile> ||
                 std::is_same_v<Output, Imf::TiledOutputPart>)
     output.writeTiles(0, output.numXTiles() - 1, 0, output.numYTiles() - 1);
-  else
-    output.writePixels(Height(part.data));
+  else output.writePixels(Height(part.data));
 }
 
 // One sample per pixel: a pointer to each pixel's value of each channel.
@@ -168,9 +166,10 @@ struct DeepBuffer {
       for (std::size_t p = 0; p < counts.size(); ++p)
         pointers[i].push_back(values.Base(i, type) + p * Size(type));
       // The slice's base addresses pixel (0, 0), left of and above the data window.
-      const intptr_t origin = intptr_t(part.data.min.x) + intptr_t(part.data.min.y) * intptr_t(width);
-      char* base = reinterpret_cast<char*>(
-          reinterpret_cast<intptr_t>(pointers[i].data()) - origin * intptr_t(sizeof(char*)));
+      const intptr_t origin =
+          intptr_t(part.data.min.x) + intptr_t(part.data.min.y) * intptr_t(width);
+      char* base = reinterpret_cast<char*>(reinterpret_cast<intptr_t>(pointers[i].data()) -
+                                           origin * intptr_t(sizeof(char*)));
       buffer.insert(part.channels[i].name,
                     Imf::DeepSlice(type, base, sizeof(char*), sizeof(char*) * width, Size(type)));
     }

@@ -28,9 +28,8 @@ struct PngLayout {
 // row; colorType is a PNG_COLOR_TYPE_*; `palette` (R, G, B bytes) only for
 // palette images.
 void WritePng(const std::string& path, int width, int height, int colorType, int bitDepth,
-              const std::vector<uint16_t>& samples,
-              const std::vector<uint8_t>& palette = {}, bool interlaced = false,
-              const PngLayout& layout = {});
+              const std::vector<uint16_t>& samples, const std::vector<uint8_t>& palette = {},
+              bool interlaced = false, const PngLayout& layout = {});
 
 struct ExrChannel {
   std::string name;

@@ -22,7 +22,7 @@ TEST(OutputBaseName, StripsFromTheFirstDotAndTheDigitsBeforeIt) {
   EXPECT_EQ(OutputBaseName("E:\\out\\a1.b2.PCX"), "E:\\out\\a.pcx");
   EXPECT_EQ(OutputBaseName("E:\\out\\2024.pcx"), "E:\\out\\.pcx");
   EXPECT_EQ(OutputBaseName("E:\\my.dir\\take2.pcx"), "E:\\my.pcx");
-  EXPECT_EQ(OutputBaseName("123"), ".pcx");  // digits to the very start
+  EXPECT_EQ(OutputBaseName("123"), ".pcx");                 // digits to the very start
   EXPECT_EQ(OutputBaseName("shot12a.txt"), "shot12a.pcx");  // digits not just before the dot
 }
 

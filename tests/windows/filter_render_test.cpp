@@ -16,17 +16,19 @@ namespace {
 using wintest::Block;
 
 // Entries of the default 3-3-2 palette used below, worked out by hand.
-const std::map<int, std::array<int, 3>> kDefaultEntries = {
-    {1, {0, 0, 85}},    {24, {0, 218, 0}},   {100, {109, 36, 0}},
-    {224, {255, 0, 0}}, {255, {255, 255, 255}}};
+const std::map<int, std::array<int, 3>> kDefaultEntries = {{1, {0, 0, 85}},
+                                                           {24, {0, 218, 0}},
+                                                           {100, {109, 36, 0}},
+                                                           {224, {255, 0, 0}},
+                                                           {255, {255, 255, 255}}};
 
 // A frame the host owns, with distinct colours and alphas per pixel.
 struct TestFrame {
   TestFrame(int width, int height) : bitmap(WORD(width), WORD(height)) {
     for (int y = 0; y < height; ++y)
       for (int x = 0; x < width; ++x)
-        Pixel(x, y) = BMM_Color_64{WORD(1000 * x + 7), WORD(2000 * y + 3),
-                                   WORD(500 * (x + y)), WORD(100 * x + 10 * y + 1)};
+        Pixel(x, y) = BMM_Color_64{WORD(1000 * x + 7), WORD(2000 * y + 3), WORD(500 * (x + y)),
+                                   WORD(100 * x + 10 * y + 1)};
     original.assign(bitmap.Storage(), bitmap.Storage() + width * height);
   }
   BMM_Color_64& Pixel(int x, int y) { return bitmap.Storage()[y * bitmap.Width() + x]; }
@@ -94,15 +96,15 @@ void SetSingleEntryRanges(Block& settings) {
 TEST_F(FilterRenderTest, MaterialIdsAreBytesAndColoursAreWrittenBack) {
   SetSingleEntryRanges(settings);
   TestFrame frame(5, 3);
-  frame.SetIds<BYTE>(kMaterialEffectsIdChannel, {0, 1, 2, 3, 17,  //
+  frame.SetIds<BYTE>(kMaterialEffectsIdChannel, {0, 1, 2, 3, 17,   //
                                                  3, 2, 1, 0, 255,  //
                                                  1, 1, 1, 1, 1});
   StandInProgressWindow progress;
   EXPECT_TRUE(Render(frame, progress));
 
-  const std::vector<uint8_t> expected = {224, 24, 1,   255, 224,  //
-                                         255, 1,  24,  224, 224,  //
-                                         24,  24, 24,  24,  24};
+  const std::vector<uint8_t> expected = {224, 24, 1,  255, 224,  //
+                                         255, 1,  24, 224, 224,  //
+                                         24,  24, 24, 24,  24};
   ExpectIndices(pcxFor7, 5, 3, expected);
   for (int y = 0; y < 3; ++y)
     for (int x = 0; x < 5; ++x) {
@@ -130,7 +132,7 @@ TEST_F(FilterRenderTest, ObjectIdsAreSixteenBitAndLargeOnesUseIdZero) {
   StandInProgressWindow progress;
   EXPECT_TRUE(Render(frame, progress));
   ExpectIndices(pcxFor7, 5, 3,
-                {224, 255, 224, 24, 1,  //
+                {224, 255, 224, 24, 1,     //
                  100, 224, 224, 224, 255,  //
                  1, 1, 1, 1, 1});
 }
@@ -143,27 +145,24 @@ TEST_F(FilterRenderTest, MapsGreyLevelsAsTheRulesSay) {
   for (int y = 0; y < 4; ++y)
     for (int x = 0; x < 7; ++x)
       frame.Pixel(x, y) = BMM_Color_64{levels[x], levels[x], levels[x], 0};
-  frame.SetIds<BYTE>(kMaterialEffectsIdChannel,
-                     {0, 0, 0, 0, 0, 0, 0,  //
-                      0, 0, 0, 0, 0, 0, 0,  //
-                      1, 1, 1, 1, 1, 1, 1,  //
-                      1, 1, 1, 1, 1, 1, 1});
+  frame.SetIds<BYTE>(kMaterialEffectsIdChannel, {0, 0, 0, 0, 0, 0, 0,  //
+                                                 0, 0, 0, 0, 0, 0, 0,  //
+                                                 1, 1, 1, 1, 1, 1, 1,  //
+                                                 1, 1, 1, 1, 1, 1, 1});
   wintest::PutRange(settings, 0, 16, 19, 0);
   wintest::PutRange(settings, 1, 16, 19, 1);
   StandInProgressWindow progress;
   EXPECT_TRUE(Render(frame, progress));
-  ExpectIndices(pcxFor7, 7, 4,
-                {16, 16, 17, 17, 18, 19, 19,  //
-                 16, 16, 17, 17, 18, 19, 19,  //
-                 16, 17, 17, 18, 18, 19, 19,  //
-                 16, 16, 17, 17, 18, 18, 19});
+  ExpectIndices(pcxFor7, 7, 4, {16, 16, 17, 17, 18, 19, 19,  //
+                                16, 16, 17, 17, 18, 19, 19,  //
+                                16, 17, 17, 18, 18, 19, 19,  //
+                                16, 16, 17, 17, 18, 18, 19});
 }
 
 TEST_F(FilterRenderTest, NearestColourPrefersTheLowerIndexOnATie) {
   const std::vector<WORD> levels = {16384, 16385, 49024, 49025, 65535};
   TestFrame frame(5, 1);
-  for (int x = 0; x < 5; ++x)
-    frame.Pixel(x, 0) = BMM_Color_64{levels[x], levels[x], levels[x], 0};
+  for (int x = 0; x < 5; ++x) frame.Pixel(x, 0) = BMM_Color_64{levels[x], levels[x], levels[x], 0};
   frame.SetIds<BYTE>(kMaterialEffectsIdChannel, {0, 0, 0, 0, 0});
   wintest::PutU32(settings, wintest::kMethodAt, 1024);
   wintest::PutRange(settings, 0, 16, 18, 1);

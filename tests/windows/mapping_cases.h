@@ -31,8 +31,8 @@ struct MappingCase {
 // 3, 16, 85 and 256, and two reversed ranges (From above To), one from 255,
 // where the dithered step would leave the palette.
 inline void SetUniformRanges(selvo::RendererConfig& config) {
-  const uint8_t bands[8][2] = {{0, 0},   {7, 8},   {0, 2},   {10, 25},
-                               {0, 84},  {0, 255}, {200, 10}, {255, 0}};
+  const uint8_t bands[8][2] = {{0, 0},  {7, 8},   {0, 2},    {10, 25},
+                               {0, 84}, {0, 255}, {200, 10}, {255, 0}};
   for (int id = 0; id < 16; ++id)
     config.ranges[id] = {bands[id % 8][0], bands[id % 8][1], uint8_t(id >= 8)};
 }
@@ -40,10 +40,9 @@ inline void SetUniformRanges(selvo::RendererConfig& config) {
 // Most-similar ranges: the whole palette, its parts, single entries, and a
 // reversed range (which answers From).
 inline void SetSimilarRanges(selvo::RendererConfig& config) {
-  const uint8_t bands[16][2] = {{0, 255},  {0, 15},   {16, 47},  {48, 95},
-                                {96, 127}, {128, 255}, {0, 127},  {100, 200},
-                                {250, 255}, {1, 254},  {5, 6},    {31, 32},
-                                {77, 77},  {200, 100}, {15, 16},  {0, 1}};
+  const uint8_t bands[16][2] = {{0, 255}, {0, 15},    {16, 47},   {48, 95}, {96, 127}, {128, 255},
+                                {0, 127}, {100, 200}, {250, 255}, {1, 254}, {5, 6},    {31, 32},
+                                {77, 77}, {200, 100}, {15, 16},   {0, 1}};
   for (int id = 0; id < 16; ++id) config.ranges[id] = {bands[id][0], bands[id][1], 0};
 }
 
@@ -93,12 +92,15 @@ inline std::vector<selvo::Pixel64> SimilarColors(const uint8_t palette[selvo::kP
   auto entry = [&](int i, int c) { return int(palette[3 * i + c]); };
   for (int i = 0; i < 256; ++i) {
     colors.push_back(Rgb(256 * entry(i, 0), 256 * entry(i, 1), 256 * entry(i, 2)));
-    colors.push_back(Rgb(256 * entry(i, 0) + 255, 256 * entry(i, 1) + 255, 256 * entry(i, 2) + 255));
+    colors.push_back(
+        Rgb(256 * entry(i, 0) + 255, 256 * entry(i, 1) + 255, 256 * entry(i, 2) + 255));
   }
   for (int i = 0; i < 256; ++i)
     for (int j = i + 1; j < 256; j += 7)
       for (int step = -1; step <= 1; ++step) {
-        auto mid = [&](int c) { return std::min(65535, std::max(0, 128 * (entry(i, c) + entry(j, c)) + step)); };
+        auto mid = [&](int c) {
+          return std::min(65535, std::max(0, 128 * (entry(i, c) + entry(j, c)) + step));
+        };
         colors.push_back(Rgb(mid(0), mid(1), mid(2)));
       }
   const int levels[] = {0, 1, 127, 128, 255, 256, 32767, 32768, 65279, 65280, 65534, 65535};
@@ -107,7 +109,8 @@ inline std::vector<selvo::Pixel64> SimilarColors(const uint8_t palette[selvo::kP
       for (int b : levels) colors.push_back(Rgb(r, g, b));
   Lcg lcg{777};
   while (colors.size() % 64 != 0 || colors.size() < 32768)
-    colors.push_back(Rgb(int(lcg.Next() & 0xFFFF), int(lcg.Next() & 0xFFFF), int(lcg.Next() & 0xFFFF)));
+    colors.push_back(
+        Rgb(int(lcg.Next() & 0xFFFF), int(lcg.Next() & 0xFFFF), int(lcg.Next() & 0xFFFF)));
   return colors;
 }
 

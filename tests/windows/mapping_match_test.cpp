@@ -59,7 +59,8 @@ std::vector<uint8_t> RenderThroughModule(const MappingCase& c) {
   loaded.filter->SetFilterInfo(&info);
   EXPECT_TRUE(loaded.filter->RenderFrame(progress.Handle()));
 
-  const selvo::test::DecodedPcx image = selvo::test::DecodePcx(wintest::ReadBytes("mapping0000.pcx"));
+  const selvo::test::DecodedPcx image =
+      selvo::test::DecodePcx(wintest::ReadBytes("mapping0000.pcx"));
   EXPECT_TRUE(image.ok);
   DeleteFileA("mapping0000.pcx");
   return image.indices;
@@ -78,9 +79,9 @@ TEST(MappingMatchesNative, EveryCasePicksTheNativeEntries) {
       if (module[p] == table[i][p]) continue;
       const selvo::Pixel64& color = c.pixels[p];
       if (++differences <= 10)
-        ADD_FAILURE() << "pixel (" << p % c.width << ", " << p / c.width << ") colour ("
-                      << color.r << ", " << color.g << ", " << color.b << ") ID " << c.ids[p]
-                      << ": native " << int(table[i][p]) << ", module " << int(module[p]);
+        ADD_FAILURE() << "pixel (" << p % c.width << ", " << p / c.width << ") colour (" << color.r
+                      << ", " << color.g << ", " << color.b << ") ID " << c.ids[p] << ": native "
+                      << int(table[i][p]) << ", module " << int(module[p]);
     }
     EXPECT_EQ(0, differences) << "of " << module.size() << " pixels";
   }

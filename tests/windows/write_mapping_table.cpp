@@ -15,7 +15,8 @@ int main(int argc, char** argv) {
   for (int i = 0; i < mapping_cases::kCaseCount; ++i) {
     const mapping_cases::MappingCase c = mapping_cases::MakeCase(i);
     const uint32_t count = uint32_t(c.pixels.size());
-    const char countBytes[4] = {char(count), char(count >> 8), char(count >> 16), char(count >> 24)};
+    const char countBytes[4] = {char(count), char(count >> 8), char(count >> 16),
+                                char(count >> 24)};
     out.write(countBytes, 4);
     for (uint32_t p = 0; p < count; ++p) {
       const selvo::ColorRange& range = selvo::RangeForId(c.config, c.ids[p]);

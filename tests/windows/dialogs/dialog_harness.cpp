@@ -165,6 +165,6 @@ std::string Hex(uint32_t rgb) {
 ::testing::AssertionResult PixelIs(const WindowPixels& pixels, int x, int y, uint32_t expected) {
   const uint32_t actual = pixels.At(x, y);
   if (actual == expected) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "pixel (" << x << ", " << y << ") is " << Hex(actual)
-                                       << ", expected " << Hex(expected);
+  return ::testing::AssertionFailure()
+         << "pixel (" << x << ", " << y << ") is " << Hex(actual) << ", expected " << Hex(expected);
 }

@@ -41,8 +41,7 @@ class FilterSession {
 
 constexpr char kSetupTitle[] = "Selvo Palette Renderer Control";
 constexpr char kAboutTitle[] = "About Selvo Filter";
-constexpr char kOutputChooserTitle[] =
-    "Save File Name (Frame number will be added automatically)";
+constexpr char kOutputChooserTitle[] = "Save File Name (Frame number will be added automatically)";
 constexpr char kPaletteChooserTitle[] = "Load Palette from PCX";
 
 // ---- Controls, from the script thread. ----
@@ -50,9 +49,9 @@ std::string ItemText(HWND dialog, int id);
 void SetItemText(HWND dialog, int id, const std::string& text);
 bool IsChecked(HWND dialog, int id);
 bool IsEnabled(HWND dialog, int id);
-void Click(HWND dialog, int id);           // BM_CLICK: as a user's click, handled at once
-void PostCommand(HWND window, int id);     // for commands that open another modal dialog
-void Sync(HWND window);                    // returns once the window's thread is idle
+void Click(HWND dialog, int id);        // BM_CLICK: as a user's click, handled at once
+void PostCommand(HWND window, int id);  // for commands that open another modal dialog
+void Sync(HWND window);                 // returns once the window's thread is idle
 void WaitUntilGone(HWND window);
 void TypeInto(HWND dialog, int id, const std::string& text);  // WM_CHAR, one by one
 

@@ -102,8 +102,8 @@ TEST(SetupDialog, AnswersFalseBeforeItsFirstInitialisation) {
   FilterSession session;  // a freshly loaded module
   ASSERT_TRUE(session.ok());
   early = EarlyAnswers{};
-  earlyHook = SetWindowsHookExA(WH_CALLWNDPROC, AskBeforeInitialisation, nullptr,
-                                GetCurrentThreadId());
+  earlyHook =
+      SetWindowsHookExA(WH_CALLWNDPROC, AskBeforeInitialisation, nullptr, GetCurrentThreadId());
   ASSERT_NE(earlyHook, nullptr);
   bool opened = false;
   const int result = session.RunSetup([&](HWND dialog) {
@@ -132,11 +132,16 @@ TEST(SetupDialog, AnswersTrueToCommandsItDoesNotHandle) {
     const struct {
       int id;
       int notification;
-    } commands[] = {{IDC_MATERIAL_EFFECTS, BN_CLICKED}, {IDC_OBJECT_CHANNEL, BN_CLICKED},
-                    {IDC_OUTPUT_NAME, EN_CHANGE},       {IDC_OUTPUT_NAME, EN_KILLFOCUS},
-                    {kIdRows[3].dither, BN_CLICKED},    {kIdRows[5].fromEdit, EN_CHANGE},
-                    {kIdRows[5].toSpinner, 0},          {IDC_STATIC & 0xFFFF, 0},
-                    {0, 0},                             {4242, 1}};
+    } commands[] = {{IDC_MATERIAL_EFFECTS, BN_CLICKED},
+                    {IDC_OBJECT_CHANNEL, BN_CLICKED},
+                    {IDC_OUTPUT_NAME, EN_CHANGE},
+                    {IDC_OUTPUT_NAME, EN_KILLFOCUS},
+                    {kIdRows[3].dither, BN_CLICKED},
+                    {kIdRows[5].fromEdit, EN_CHANGE},
+                    {kIdRows[5].toSpinner, 0},
+                    {IDC_STATIC & 0xFFFF, 0},
+                    {0, 0},
+                    {4242, 1}};
     for (const auto& command : commands) {
       const LPARAM control = reinterpret_cast<LPARAM>(GetDlgItem(dialog, command.id));
       const INT_PTR answer =
@@ -306,8 +311,8 @@ TEST(SetupDialog, SpinnerWithoutInterface) {
   FilterSession session;
   ASSERT_TRUE(session.ok());
   session.Store(TestSettings());
-  replaceHook = SetWindowsHookExA(WH_CALLWNDPROC, ReplaceSpinnerHook, nullptr,
-                                  GetCurrentThreadId());
+  replaceHook =
+      SetWindowsHookExA(WH_CALLWNDPROC, ReplaceSpinnerHook, nullptr, GetCurrentThreadId());
   ASSERT_NE(replaceHook, nullptr);
   int heldWhileOpen = -1;
   const int result = session.RunSetup([&](HWND dialog) {
@@ -342,8 +347,8 @@ TEST(SetupDialog, SpinnerWithoutInterface) {
                               p.At(left + 3, bottom)};
   for (uint32_t probe : probes) {
     if (probe != colour)
-      return ::testing::AssertionFailure() << "frame around " << index << ": got " << Hex(probe)
-                                           << ", expected " << Hex(colour);
+      return ::testing::AssertionFailure()
+             << "frame around " << index << ": got " << Hex(probe) << ", expected " << Hex(colour);
   }
   return ::testing::AssertionSuccess();
 }
