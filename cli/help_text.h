@@ -1,4 +1,4 @@
-// The command's help pages; README.md quotes them.
+// The command's help pages; docs/command.md quotes them.
 #pragma once
 
 namespace selvo {

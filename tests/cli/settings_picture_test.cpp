@@ -87,9 +87,9 @@ TEST(SettingsPicture, BandsOfNoEntriesDrawNothingInTheGrid) {
         ASSERT_FALSE(Same(At(image, x, y), BandColor(id))) << x << "," << y;
 }
 
-// The README shows this picture; after a change to the drawing or the demo
-// settings, make it again with the command the README quotes beside it.
-TEST(SettingsPicture, TheReadmesPictureIsCurrent) {
+// docs/command.md shows this picture; after a change to the drawing or the demo
+// settings, make it again with the command quoted beside it.
+TEST(SettingsPicture, TheDocumentedPictureIsCurrent) {
   ColorImage committed;
   ASSERT_EQ(ReadPngColor(SELVO_DOCS "/demo-settings.png", committed), "");
   const ColorImage drawn = DrawSettingsPicture(DemoConfig());

@@ -1,4 +1,4 @@
-// ColorLevel against the definition in the README, evaluated the slow way:
+// ColorLevel against the definition in docs/command.md, evaluated the slow way:
 // round(srgb(clamp(v, 0, 1)) x 65535) in double precision.
 #include "cli/srgb.h"
 
