@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-pil
   libpng-dev libisal-dev libopenexr-dev
+  nlohmann-json3-dev  # the extras' settings document
   # Windows module: mingw-w64 cross builds (GoogleTest from its Debian
   # sources), wine64 to run the x86_64 build, Xvfb for dialogs. Recommends
   # stay off: wine64 recommends wine32, which only some machines can run
