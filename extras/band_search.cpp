@@ -89,6 +89,92 @@ uint8_t BandSearch::Dithered(const Pixel64& color, int levels, int threshold) {
                        threshold);
 }
 
+namespace {
+
+// OKLab bounds (unrounded) of the colours of a cell with levels [low, high].
+struct Bounds {
+  double low[3], high[3];
+};
+
+// By interval arithmetic through the curve and the matrices: the curve and
+// the first matrix only grow with each level, so the corners bound the
+// cone responses; the cube root keeps the order; the second matrix mixes
+// signs, so each of its terms takes the end that makes it least (greatest).
+// Valid everywhere, but loose: l, m and s move together, which the second
+// matrix's large terms of both signs (1.98 l - 2.43 m) do not know.
+Bounds IntervalBounds(const int64_t (&low)[3], const int64_t (&high)[3]) {
+  double rooted[2][3];
+  for (int end = 0; end < 2; ++end) {
+    double linear[3];
+    for (int i = 0; i < 3; ++i) linear[i] = LinearOfLevel(uint16_t(end == 0 ? low[i] : high[i]));
+    for (int i = 0; i < 3; ++i) rooted[end][i] = CubeRoot(MatrixRow(kLinearToLms, i, linear));
+  }
+  Bounds bounds;
+  for (int i = 0; i < 3; ++i) {
+    double least[3], greatest[3];
+    for (int j = 0; j < 3; ++j) {
+      const bool rising = kLmsToOklab[i][j] > 0;
+      least[j] = rooted[rising ? 0 : 1][j];
+      greatest[j] = rooted[rising ? 1 : 0][j];
+    }
+    bounds.low[i] = MatrixRow(kLmsToOklab, i, least);
+    bounds.high[i] = MatrixRow(kLmsToOklab, i, greatest);
+  }
+  return bounds;
+}
+
+// By the mean value theorem about the cell's centre c: each coordinate
+// o(p) = o(c) + J(q) (p - c) for some q in the cell, with the Jacobian J =
+// M2 diag(cbrt'(lms)) M1 diag(curve'(level)), whose terms are bounded by the
+// least and greatest slopes over the cell. Tight for the small cells of the
+// search, but it needs a curve without a jump and finite cube-root slopes:
+// false for a cell across the curve's knee or at black.
+bool CentredBounds(const int64_t (&low)[3], const int64_t (&high)[3], Bounds& bounds) {
+  double centre[3], slopeLow[3], slopeHigh[3], linearLow[3], linearHigh[3], linearCentre[3];
+  for (int j = 0; j < 3; ++j) {
+    if (low[j] <= kLastStraightLevel && high[j] > kLastStraightLevel) return false;
+    centre[j] = double((low[j] + high[j] + 1) / 2);
+    slopeLow[j] = CurveSlope(double(low[j]));
+    slopeHigh[j] = CurveSlope(double(high[j]));
+    linearLow[j] = LinearOfLevel(uint16_t(low[j]));
+    linearHigh[j] = LinearOfLevel(uint16_t(high[j]));
+    linearCentre[j] = LinearOfLevel(uint16_t(centre[j]));
+  }
+  // cbrt'(w) = 1 / (3 cbrt(w)^2), falling: least at the greatest response.
+  double rootSlopeLow[3], rootSlopeHigh[3];
+  for (int k = 0; k < 3; ++k) {
+    const double least = MatrixRow(kLinearToLms, k, linearLow);
+    if (!(least > 0)) return false;
+    const double greatest = CubeRoot(MatrixRow(kLinearToLms, k, linearHigh));
+    const double smallest = CubeRoot(least);
+    rootSlopeLow[k] = 1 / (3 * greatest * greatest);
+    rootSlopeHigh[k] = 1 / (3 * smallest * smallest);
+  }
+  double atCentre[3];
+  LinearToOklab(linearCentre, atCentre);
+  for (int i = 0; i < 3; ++i) {
+    bounds.low[i] = bounds.high[i] = atCentre[i];
+    for (int j = 0; j < 3; ++j) {
+      double least = 0, greatest = 0;  // of J[i][j]
+      for (int k = 0; k < 3; ++k) {
+        const double term = kLmsToOklab[i][k] * kLinearToLms[k][j];
+        const double small = rootSlopeLow[k] * slopeLow[j];
+        const double large = rootSlopeHigh[k] * slopeHigh[j];
+        least += term * (term > 0 ? small : large);
+        greatest += term * (term > 0 ? large : small);
+      }
+      const double before = double(low[j]) - centre[j], after = double(high[j]) - centre[j];
+      bounds.low[i] +=
+          std::min({least * before, least * after, greatest * before, greatest * after});
+      bounds.high[i] +=
+          std::max({least * before, least * after, greatest * before, greatest * after});
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
 BandSearch::Box BandSearch::CellBox(unsigned cell) const {
   constexpr unsigned kMask = (1u << kCellBits) - 1;
   constexpr int64_t kSize = int64_t(1) << (16 - kCellBits);
@@ -98,28 +184,20 @@ BandSearch::Box BandSearch::CellBox(unsigned cell) const {
     levels.high[i] = levels.low[i] + kSize - 1;
   }
   if (matching_ == ColorMatching::kRgb) return levels;
-  // The curve and the first matrix only grow with each level, so the
-  // corners bound the cone responses; the cube root keeps the order; the
-  // second matrix mixes signs, so each of its terms takes the end that
-  // makes it least (greatest).
-  double rooted[2][3];
-  for (int end = 0; end < 2; ++end) {
-    double linear[3];
-    for (int i = 0; i < 3; ++i)
-      linear[i] = LinearOfLevel(uint16_t(end == 0 ? levels.low[i] : levels.high[i]));
-    for (int i = 0; i < 3; ++i) rooted[end][i] = CubeRoot(MatrixRow(kLinearToLms, i, linear));
+  // Both bounds hold, so their overlap does; two units of slack on either
+  // side for the rounding of these bounds and of a pixel's own coordinates.
+  Bounds bounds = IntervalBounds(levels.low, levels.high);
+  Bounds centred;
+  if (CentredBounds(levels.low, levels.high, centred)) {
+    for (int i = 0; i < 3; ++i) {
+      bounds.low[i] = std::max(bounds.low[i], centred.low[i]);
+      bounds.high[i] = std::min(bounds.high[i], centred.high[i]);
+    }
   }
   Box box;
   for (int i = 0; i < 3; ++i) {
-    double least[3], greatest[3];
-    for (int j = 0; j < 3; ++j) {
-      const bool rising = kLmsToOklab[i][j] > 0;
-      least[j] = rooted[rising ? 0 : 1][j];
-      greatest[j] = rooted[rising ? 1 : 0][j];
-    }
-    // Two units of slack for the rounding of both paths.
-    box.low[i] = int64_t(std::floor(MatrixRow(kLmsToOklab, i, least) * kOklabScale)) - 2;
-    box.high[i] = int64_t(std::ceil(MatrixRow(kLmsToOklab, i, greatest) * kOklabScale)) + 2;
+    box.low[i] = int64_t(std::floor(bounds.low[i] * kOklabScale)) - 2;
+    box.high[i] = int64_t(std::ceil(bounds.high[i] * kOklabScale)) + 2;
   }
   return box;
 }

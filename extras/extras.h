@@ -14,13 +14,15 @@
 //    nothing it maps is chosen. The frame driver therefore only needs its
 //    row mapper to be chosen by the caller (an interface with MapRow), not
 //    to know the extras.
-//  - After the rows. Outlines look at the rows above and below, so they are
-//    a pass over the finished frame: ExtrasMapper::FinishFrame over the ID
-//    plane, the palettized pixels (alpha as rendered) and the index image,
-//    called once after the last row and before the PCX is written (a hook
-//    the driver calls between its row loop and WritePcx; nothing when
-//    HasFramePass() is false). Frames handed out a row at a time (the
-//    module's) never get extras, so the pass may assume a frame in memory.
+//  - Before the rows. Outlines look at the rows above and below, but only
+//    at IDs and alpha, never at the mapping: when HasOutlines(), the caller
+//    finds a frame's outlines once (ExtrasMapper::FindOutlines into one
+//    FrameOutlines), hands them to every thread's mapper
+//    (DrawOutlinesFrom), and each row draws its own as it is mapped (a hook
+//    the driver calls between preparing its lanes and its row loop). So no
+//    pass runs after the rows, and nothing changes between the last row
+//    and WritePcx. Frames handed out a row at a time (the module's) never
+//    get extras, so finding outlines may assume a frame in memory.
 //  - Settings. `selvo render --extras FILE` reads the document with
 //    ReadExtrasFile; `selvo config` creates, shows and edits it with
 //    ParseExtras, ExtrasToJson and WriteExtrasFile.

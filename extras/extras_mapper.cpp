@@ -4,21 +4,24 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "extras/simd_clones.h"
+
 namespace selvo {
 namespace {
 
 // Pixels per pass of the ordered uniform loop: their luminances stay in L1.
 constexpr int kChunk = 256;
 
-void Luminances(const Pixel64* pixels, int count, double* luminances) {
+SELVO_EXTRAS_SIMD void Luminances(const Pixel64* pixels, int count, double* luminances) {
   for (int i = 0; i < count; ++i) luminances[i] = Luminance(pixels[i]);
 }
 
 // MapUniformOrdered for a run of pixels that share a band and a pattern.
 // F is never negative, so F / N and F mod N are a shift and a mask; (m L)
 // (1/65536) equals (m / 65536) L, since scaling by a power of two is exact.
-void StepOrderedRun(double scale, int from, int direction, int shift, const double* luminances,
-                    const uint8_t* thresholds, int count, uint8_t* indices) {
+SELVO_EXTRAS_SIMD void StepOrderedRun(double scale, int from, int direction, int shift,
+                                      const double* luminances, const uint8_t* thresholds,
+                                      int count, uint8_t* indices) {
   const int mask = (1 << shift) - 1;
   for (int i = 0; i < count; ++i) {
     const int f = int(scale * luminances[i]);
@@ -162,6 +165,7 @@ void ExtrasMapper::MapRowOf(const Id* ids, int y, int width, Pixel64* pixels, ui
   }
   if (transparentBelow_ != 0)
     MarkTransparent(transparentBelow_, transparentIndex_, config_.palette, width, pixels, indices);
+  if (frameOutlines_ != nullptr) frameOutlines_->DrawRow(y, config_.palette, pixels, indices);
 }
 
 void ExtrasMapper::MapRun(const Plan& plan, int x, int y, int count, Pixel64* pixels,
@@ -211,14 +215,14 @@ const uint8_t* ExtrasMapper::ThresholdRow(OrderedDither dither, int y, int width
   return rows.data() + std::size_t(y & (size - 1)) * thresholdWidth_;
 }
 
-void ExtrasMapper::FinishFrame(const uint8_t* ids, int width, int height, Pixel64* pixels,
-                               uint8_t* indices) const {
-  DrawOutlines(outlines_, ids, width, height, config_.palette, pixels, indices);
+void ExtrasMapper::FindOutlines(const uint8_t* ids, int width, int height, const Pixel64* pixels,
+                                FrameOutlines& outlines) const {
+  outlines.Find(outlines_, ids, width, height, pixels);
 }
 
-void ExtrasMapper::FinishFrame(const uint16_t* ids, int width, int height, Pixel64* pixels,
-                               uint8_t* indices) const {
-  DrawOutlines(outlines_, ids, width, height, config_.palette, pixels, indices);
+void ExtrasMapper::FindOutlines(const uint16_t* ids, int width, int height, const Pixel64* pixels,
+                                FrameOutlines& outlines) const {
+  outlines.Find(outlines_, ids, width, height, pixels);
 }
 
 }  // namespace selvo

@@ -19,16 +19,15 @@ namespace selvo {
 
 // Every pixel gets what this rule gives it:
 //  1. alpha below the transparency threshold: the transparent index;
-//  2. otherwise, by its ID's settings (IDs 16 and above use ID 0's):
+//  2. outlined (FrameOutlines): its ID's outline index;
+//  3. otherwise, by its ID's settings (IDs 16 and above use ID 0's):
 //     uniform distribution with a pattern: MapUniformOrdered;
 //     most similar colour with a pattern: MapSimilarOrdered;
 //     most similar colour in OKLab: FindMostSimilar;
-//     anything else: the filter's MapPixel;
-//  3. after the last row, outlined pixels (DrawOutlines) take their outline
-//     index; a transparent pixel is never outlined.
-// With no extra chosen, MapRow is PaletteMapper::MapRow and FinishFrame
-// does nothing. One mapper serves one thread; FinishFrame reads only what
-// Prepare set, so it may run on any one thread after all rows are mapped.
+//     anything else: the filter's MapPixel.
+// With no extra chosen, MapRow is PaletteMapper::MapRow. One mapper serves
+// one thread; the outlines of a frame are found once, before its rows, and
+// shared by every thread's mapper.
 class ExtrasMapper {
  public:
   // Searches prepared for an earlier frame are kept while the palette and
@@ -39,14 +38,17 @@ class ExtrasMapper {
   void MapRow(const uint8_t* ids, int y, int width, Pixel64* pixels, uint8_t* indices);
   void MapRow(const uint16_t* ids, int y, int width, Pixel64* pixels, uint8_t* indices);
 
-  // Whether FinishFrame has anything to do (an outline is chosen).
-  bool HasFramePass() const { return outlines_.Any(); }
-  // The pass after the rows over the whole mapped frame: `ids` W x H as
-  // MapRow had them, `pixels` and `indices` as MapRow left them.
-  void FinishFrame(const uint8_t* ids, int width, int height, Pixel64* pixels,
-                   uint8_t* indices) const;
-  void FinishFrame(const uint16_t* ids, int width, int height, Pixel64* pixels,
-                   uint8_t* indices) const;
+  // Whether an outline is chosen: then a frame's outlines are found with
+  // FindOutlines before its rows are mapped.
+  bool HasOutlines() const { return outlines_.Any(); }
+  // Finds them for a frame in memory (`pixels` as rendered, before MapRow).
+  void FindOutlines(const uint8_t* ids, int width, int height, const Pixel64* pixels,
+                    FrameOutlines& outlines) const;
+  void FindOutlines(const uint16_t* ids, int width, int height, const Pixel64* pixels,
+                    FrameOutlines& outlines) const;
+  // The outlines MapRow draws from now on (the frame's, found before its
+  // rows); null: none. They must stay while rows are mapped.
+  void DrawOutlinesFrom(const FrameOutlines* outlines) { frameOutlines_ = outlines; }
 
  private:
   enum class Rule : uint8_t { kFilter, kUniformOrdered, kNearest, kSimilarOrdered };
@@ -83,6 +85,7 @@ class ExtrasMapper {
   uint32_t transparentBelow_ = 0;
   uint8_t transparentIndex_ = 0;
   OutlinePlan outlines_;
+  const FrameOutlines* frameOutlines_ = nullptr;
   uint64_t paletteColors_[256] = {};  // each entry as a pixel record, alpha 0
   std::vector<std::unique_ptr<BandSearch>> searches_;
   // Per pattern: its rows' thresholds repeated across the frame's width.

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <vector>
 
+#include "extras/simd_clones.h"
+
 namespace selvo {
 namespace {
 
@@ -15,70 +17,100 @@ void SetColor(const uint8_t palette[kPaletteSize], uint8_t index, Pixel64& pixel
   pixel.b = uint16_t(entry[2] * 256);
 }
 
-// A pixel's key for the neighbour tests: its ID, or kTransparent (no ID
-// reaches it). Each row of keys has one more key at either end, copying the
-// edge pixel's: a neighbour outside the frame is then the pixel itself or
-// one of its neighbours inside, which counts or not already, so the edge
-// needs no test of its own. Rows above the first and below the last are the
-// row itself, for the same reason.
-constexpr uint32_t kTransparent = 0xFFFFFFFF;
+// A pixel's key for the neighbour tests: its ID, or with transparency on,
+// one value more than any ID for a transparent pixel (so keys are IDs
+// themselves without transparency, and one size wider with it). Each row
+// of keys has one more key at either end, copying the edge pixel's: a
+// neighbour outside the frame is then the pixel itself or one of its
+// neighbours inside, which counts or not already, so the edge needs no test
+// of its own. Rows above the first and below the last are the row itself,
+// for the same reason.
+template <typename Id, bool kTransparency>
+struct KeyOf {
+  using Type = Id;
+};
+template <>
+struct KeyOf<uint8_t, true> {
+  using Type = uint16_t;
+};
+template <>
+struct KeyOf<uint16_t, true> {
+  using Type = uint32_t;
+};
+template <typename Key>
+constexpr Key kTransparent = Key(~Key(0));
 
-template <typename Id>
-void FillKeys(const Id* ids, const Pixel64* pixels, uint32_t transparentBelow, int width,
-              uint32_t* keys) {
-  if (transparentBelow == 0) {
-    for (int x = 0; x < width; ++x) keys[x + 1] = ids[x];
+template <typename Id, typename Key>
+SELVO_EXTRAS_SIMD void FillKeys(const Id* ids, const Pixel64* pixels, uint32_t transparentBelow,
+                                int width, Key* keys) {
+  if (sizeof(Key) == sizeof(Id)) {
+    std::memcpy(keys + 1, ids, width * sizeof(Id));
   } else {
     for (int x = 0; x < width; ++x)
-      keys[x + 1] = pixels[x].a < transparentBelow ? kTransparent : uint32_t(ids[x]);
+      keys[x + 1] = pixels[x].a < transparentBelow ? kTransparent<Key> : Key(ids[x]);
   }
   keys[0] = keys[1];
   keys[width + 1] = keys[width];
 }
 
 // Whether neighbour key q counts for a pixel of key p.
-template <bool kBackgroundOnly>
-inline bool Counts(uint32_t q, uint32_t p) {
-  if (kBackgroundOnly) return (q != p) & ((q == 0) | (q == kTransparent));
-  return q != p;
+template <typename Key, bool kBackgroundOnly, bool kTransparency>
+inline bool Counts(Key q, Key p) {
+  if (!kBackgroundOnly) return q != p;
+  return (q != p) & ((q == 0) | (kTransparency & (q == kTransparent<Key>)));
 }
 
 // Marks in `edge` the pixels of a row that have a neighbour that counts,
 // in a loop without branches that the compiler vectorizes.
-template <bool kEight, bool kBackgroundOnly>
-void MarkEdges(const uint32_t* above, const uint32_t* row, const uint32_t* below, int width,
-               uint8_t* edge) {
+template <typename Key, bool kEight, bool kBackgroundOnly, bool kTransparency>
+SELVO_EXTRAS_SIMD void MarkEdges(const Key* above, const Key* row, const Key* below, int width,
+                                 uint8_t* edge) {
+  constexpr auto counts = Counts<Key, kBackgroundOnly, kTransparency>;
   for (int x = 0; x < width; ++x) {
-    const uint32_t p = row[x + 1];
-    bool counts = Counts<kBackgroundOnly>(row[x], p) | Counts<kBackgroundOnly>(row[x + 2], p) |
-                  Counts<kBackgroundOnly>(above[x + 1], p) |
-                  Counts<kBackgroundOnly>(below[x + 1], p);
+    const Key p = row[x + 1];
+    bool any = counts(row[x], p) | counts(row[x + 2], p) | counts(above[x + 1], p) |
+               counts(below[x + 1], p);
     if (kEight)
-      counts = counts | Counts<kBackgroundOnly>(above[x], p) |
-               Counts<kBackgroundOnly>(above[x + 2], p) | Counts<kBackgroundOnly>(below[x], p) |
-               Counts<kBackgroundOnly>(below[x + 2], p);
-    edge[x] = counts;
+      any = any | counts(above[x], p) | counts(above[x + 2], p) | counts(below[x], p) |
+            counts(below[x + 2], p);
+    edge[x] = any;
   }
 }
 
-using MarkEdgesFunction = void (*)(const uint32_t*, const uint32_t*, const uint32_t*, int,
-                                   uint8_t*);
-
-MarkEdgesFunction MarkEdgesFor(const OutlinePlan& plan) {
-  if (plan.eightNeighbours)
-    return plan.backgroundOnly ? MarkEdges<true, true> : MarkEdges<true, false>;
-  return plan.backgroundOnly ? MarkEdges<false, true> : MarkEdges<false, false>;
+// Edge marks are looked at in blocks of 64: eight words ORed, no branch
+// until the block is done.
+constexpr int kBlock = 64;
+inline bool AnyMarked(const uint8_t* marks) {
+  uint64_t any = 0;
+  for (int i = 0; i < kBlock; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, marks + i, sizeof word);
+    any |= word;
+  }
+  return any != 0;
 }
 
-template <typename Id>
-void DrawOutlinesOf(const OutlinePlan& plan, const Id* ids, int width, int height,
-                    const uint8_t palette[kPaletteSize], Pixel64* pixels, uint8_t* indices) {
-  if (!plan.Any() || width <= 0 || height <= 0) return;
-  const MarkEdgesFunction markEdges = MarkEdgesFor(plan);
+template <typename Key, bool kTransparency>
+auto MarkEdgesFor(const OutlinePlan& plan) {
+  if (plan.eightNeighbours)
+    return plan.backgroundOnly ? MarkEdges<Key, true, true, kTransparency>
+                               : MarkEdges<Key, true, false, kTransparency>;
+  return plan.backgroundOnly ? MarkEdges<Key, false, true, kTransparency>
+                             : MarkEdges<Key, false, false, kTransparency>;
+}
+
+}  // namespace
+
+// Finds, row by row: the keys of rows y - 1, y and y + 1 in turn, the edge
+// marks of row y, and of those the pixels the rule outlines.
+template <typename Id, bool kTransparency>
+void FrameOutlines::FindWithKeys(const OutlinePlan& plan, const Id* ids, int width, int height,
+                                 const Pixel64* pixels) {
+  using Key = typename KeyOf<Id, kTransparency>::Type;
+  const auto markEdges = MarkEdgesFor<Key, kTransparency>(plan);
   const std::size_t stride = std::size_t(width) + 2;
-  // Keys of rows y - 1, y and y + 1, in turn.
-  std::vector<uint32_t> keys(3 * stride);
-  std::vector<uint8_t> edge(std::size_t(width) + 8, 0);
+  std::vector<Key> keys(3 * stride);
+  std::vector<uint8_t> edge(std::size_t(width) + kBlock, 0);
   const auto keysOf = [&](int y) { return keys.data() + (y % 3) * stride; };
   const auto fill = [&](int y) {
     const std::size_t start = std::size_t(y) * width;
@@ -87,28 +119,57 @@ void DrawOutlinesOf(const OutlinePlan& plan, const Id* ids, int width, int heigh
   fill(0);
   for (int y = 0; y < height; ++y) {
     if (y + 1 < height) fill(y + 1);
-    const uint32_t* row = keysOf(y);
+    const Key* row = keysOf(y);
     markEdges(y > 0 ? keysOf(y - 1) : row, row, y + 1 < height ? keysOf(y + 1) : row, width,
               edge.data());
-    // Edges are few: skip eight pixels at a time.
-    for (int x = 0; x < width; x += 8) {
-      uint64_t any;
-      std::memcpy(&any, edge.data() + x, sizeof any);
-      if (any == 0) continue;
-      for (int i = x; i < std::min(width, x + 8); ++i) {
-        const uint32_t key = row[i + 1];
-        if (!edge[i] || key == kTransparent) continue;
-        const std::optional<uint8_t>& outline = plan.index[key < kRangeCount ? key : 0];
-        if (!outline) continue;
-        const std::size_t at = std::size_t(y) * width + i;
-        indices[at] = *outline;
-        SetColor(palette, *outline, pixels[at]);
+    // Edges are few: skip 64 pixels at a time where none is marked, then
+    // visit the marked ones by their set bits (a mark is the byte 1).
+    for (int block = 0; block < width; block += kBlock) {
+      if (!AnyMarked(edge.data() + block)) continue;
+      for (int word = block; word < std::min(width, block + kBlock); word += 8) {
+        uint64_t marked;
+        std::memcpy(&marked, edge.data() + word, sizeof marked);
+        for (; marked != 0; marked &= marked - 1) {
+          const int x = word + __builtin_ctzll(marked) / 8;
+          const Key key = row[x + 1];
+          if (kTransparency && key == kTransparent<Key>) continue;
+          const std::optional<uint8_t>& outline = plan.index[key < kRangeCount ? key : 0];
+          if (outline) marks_.push_back(Mark{uint32_t(x), *outline});
+        }
       }
     }
+    rowEnds_.push_back(uint32_t(marks_.size()));
   }
 }
 
-}  // namespace
+template <typename Id>
+void FrameOutlines::FindOf(const OutlinePlan& plan, const Id* ids, int width, int height,
+                           const Pixel64* pixels) {
+  rowEnds_.assign(1, 0);
+  marks_.clear();
+  if (!plan.Any() || width <= 0 || height <= 0) return;
+  if (plan.transparentBelow == 0) FindWithKeys<Id, false>(plan, ids, width, height, pixels);
+  else FindWithKeys<Id, true>(plan, ids, width, height, pixels);
+}
+
+void FrameOutlines::Find(const OutlinePlan& plan, const uint8_t* ids, int width, int height,
+                         const Pixel64* pixels) {
+  FindOf(plan, ids, width, height, pixels);
+}
+
+void FrameOutlines::Find(const OutlinePlan& plan, const uint16_t* ids, int width, int height,
+                         const Pixel64* pixels) {
+  FindOf(plan, ids, width, height, pixels);
+}
+
+void FrameOutlines::DrawRow(int y, const uint8_t palette[kPaletteSize], Pixel64* pixels,
+                            uint8_t* indices) const {
+  if (std::size_t(y) + 1 >= rowEnds_.size()) return;
+  for (uint32_t m = rowEnds_[y]; m < rowEnds_[y + 1]; ++m) {
+    indices[marks_[m].x] = marks_[m].index;
+    SetColor(palette, marks_[m].index, pixels[marks_[m].x]);
+  }
+}
 
 uint32_t TransparentBelow(const Transparency& transparency) {
   if (!transparency.enabled) return 0;
@@ -137,16 +198,6 @@ OutlinePlan::OutlinePlan(const Extras& extras)
 
 bool OutlinePlan::Any() const {
   return std::any_of(std::begin(index), std::end(index), [](const auto& i) { return bool(i); });
-}
-
-void DrawOutlines(const OutlinePlan& plan, const uint8_t* ids, int width, int height,
-                  const uint8_t palette[kPaletteSize], Pixel64* pixels, uint8_t* indices) {
-  DrawOutlinesOf(plan, ids, width, height, palette, pixels, indices);
-}
-
-void DrawOutlines(const OutlinePlan& plan, const uint16_t* ids, int width, int height,
-                  const uint8_t palette[kPaletteSize], Pixel64* pixels, uint8_t* indices) {
-  DrawOutlinesOf(plan, ids, width, height, palette, pixels, indices);
 }
 
 }  // namespace selvo

@@ -1,5 +1,5 @@
 // Transparency and outlines: passes over plain data (IDs, alpha, the index
-// image) on top of the mapped frame. Precedence: a transparent pixel takes
+// image) on top of the mapping. Precedence: a transparent pixel takes
 // the transparent index whatever else applies; an outlined pixel takes its
 // ID's outline index over what the mapping chose; every other pixel keeps
 // the mapping's index.
@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "core/map_pixel.h"
 #include "core/renderer_config.h"
@@ -47,15 +48,40 @@ struct OutlinePlan {
 //  - with backgroundOnly, only a transparent Q or a Q of ID 0 counts.
 // IDs are compared as the channel gives them (objects 3 and 20 differ even
 // though 20 uses ID 0's settings). Pixels outside the frame are not
-// neighbours: the frame's edge draws no outline. Whether a pixel is
-// outlined depends on IDs and alpha only, never on other outlines.
+// neighbours: the frame's edge draws no outline.
 //
-// Over a whole frame: `ids` W x H in row order, `pixels` the mapped frame
-// (alpha as rendered), `indices` its index image. Outlined pixels get the
-// outline index and its colour (bytes x 256, alpha kept).
-void DrawOutlines(const OutlinePlan& plan, const uint8_t* ids, int width, int height,
-                  const uint8_t palette[kPaletteSize], Pixel64* pixels, uint8_t* indices);
-void DrawOutlines(const OutlinePlan& plan, const uint16_t* ids, int width, int height,
-                  const uint8_t palette[kPaletteSize], Pixel64* pixels, uint8_t* indices);
+// Whether a pixel is outlined depends on IDs and alpha alone, never on the
+// mapping or on other outlines. So a frame's outlines are found before its
+// rows are mapped, and each row draws its own while it is in cache: drawn
+// after the rows, the few outlined pixels of each row each cost a cache
+// miss, which on a 1080p frame took longer than finding them.
+class FrameOutlines {
+ public:
+  // The pixels of a frame the rule outlines: `ids` W x H in row order,
+  // `pixels` the frame as rendered (only alpha is read). Replaces what was
+  // found before. May throw std::bad_alloc.
+  void Find(const OutlinePlan& plan, const uint8_t* ids, int width, int height,
+            const Pixel64* pixels);
+  void Find(const OutlinePlan& plan, const uint16_t* ids, int width, int height,
+            const Pixel64* pixels);
+
+  // Gives row y's outlined pixels their outline index and its colour (bytes
+  // x 256, alpha kept); `pixels` and `indices` hold the row.
+  void DrawRow(int y, const uint8_t palette[kPaletteSize], Pixel64* pixels, uint8_t* indices) const;
+
+ private:
+  struct Mark {
+    uint32_t x;
+    uint8_t index;
+  };
+  template <typename Id>
+  void FindOf(const OutlinePlan& plan, const Id* ids, int width, int height, const Pixel64* pixels);
+  template <typename Id, bool kTransparency>
+  void FindWithKeys(const OutlinePlan& plan, const Id* ids, int width, int height,
+                    const Pixel64* pixels);
+
+  std::vector<uint32_t> rowEnds_{0};  // row y's marks are [rowEnds_[y], rowEnds_[y + 1])
+  std::vector<Mark> marks_;
+};
 
 }  // namespace selvo

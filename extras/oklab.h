@@ -35,6 +35,16 @@ inline int64_t SquaredDistance(const ColorPoint& p, const ColorPoint& q) {
 // A palette byte v is the level v * 257 (v / 255 = v * 257 / 65535).
 double LinearOfLevel(uint16_t level);
 
+// The last level of the curve's straight part (2650 / 65535 <= 0.04045).
+// The power part starts a hair above where the straight part ends (2.3e-9),
+// so the curve rises with every level but is not continuous there.
+constexpr int kLastStraightLevel = 2650;
+
+// The curve's slope, linear light per level, at level v: 1 / (12.92 x
+// 65535) up to kLastStraightLevel, the power part's above; rising with v on
+// either side.
+double CurveSlope(double level);
+
 // Linear sRGB to cone responses (LMS), and cube-rooted LMS to L, a, b.
 constexpr double kLinearToLms[3][3] = {
     {0.4122214708, 0.5363325363, 0.0514459929},
@@ -62,7 +72,7 @@ ColorPoint OklabOfEntry(const uint8_t rgb[3]);
 ColorPoint PointOfPixel(ColorMatching matching, const Pixel64& color);
 ColorPoint PointOfEntry(ColorMatching matching, const uint8_t rgb[3]);
 
-// Cube and fifth roots of x >= 0 by a fixed number of Newton steps from a
+// Cube and fifth roots of x >= 0 by a fixed number of Halley steps from a
 // fixed start, using only operations IEEE arithmetic rounds exactly, so that
 // every platform's library gives the same bits (std::cbrt and std::pow are
 // not required to).

@@ -55,7 +55,7 @@ void ExpectSameAsFilter(std::mt19937& rng, const RendererConfig& config) {
   ExtrasMapper extras;
   filter.Prepare(config);
   extras.Prepare(config, Extras{});
-  EXPECT_FALSE(extras.HasFramePass());
+  EXPECT_FALSE(extras.HasOutlines());
   for (int y = 0; y < 8; ++y) {
     const std::vector<Id> ids = RandomIds<Id>(rng, 301);
     std::vector<Pixel64> byFilter = RandomRow(rng, 301), byExtras = byFilter;
@@ -149,16 +149,18 @@ TEST(ExtrasMapper, TransparentEdgeByHand) {
       extras.outlines.backgroundOnly = backgroundOnly;
       ExtrasMapper mapper;
       mapper.Prepare(config, extras);
-      ASSERT_TRUE(mapper.HasFramePass());
+      ASSERT_TRUE(mapper.HasOutlines());
       const std::vector<uint8_t> ids(width * height, 1);
       std::vector<Pixel64> pixels(width * height);
       for (int i = 0; i < width * height; ++i)
         pixels[i] = Pixel64{9000, 30000, 60000, alphas[i % 4]};
       std::vector<uint8_t> indices(width * height);
+      FrameOutlines outlines;
+      mapper.FindOutlines(ids.data(), width, height, pixels.data(), outlines);
+      mapper.DrawOutlinesFrom(&outlines);
       for (int y = 0; y < height; ++y)
         mapper.MapRow(ids.data() + y * width, y, width, pixels.data() + y * width,
                       indices.data() + y * width);
-      mapper.FinishFrame(ids.data(), width, height, pixels.data(), indices.data());
       const int transparent = transparentIndex ? 5 : 20;  // else ID 0's From
       const std::vector<uint8_t> row = {uint8_t(transparent), 9, 20, 20};
       for (int y = 0; y < height; ++y)

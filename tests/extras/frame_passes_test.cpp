@@ -13,6 +13,16 @@ namespace {
 
 using Grid = std::vector<std::vector<int>>;
 
+// The outlines of a frame found, then drawn row by row.
+template <typename Id>
+void DrawOutlines(const OutlinePlan& plan, const Id* ids, int width, int height,
+                  const uint8_t palette[kPaletteSize], Pixel64* pixels, uint8_t* indices) {
+  FrameOutlines outlines;
+  outlines.Find(plan, ids, width, height, pixels);
+  for (int y = 0; y < height; ++y)
+    outlines.DrawRow(y, palette, pixels + std::size_t(y) * width, indices + std::size_t(y) * width);
+}
+
 // Object 1 and object 2 on the background 0, touching the frame's edges.
 const Grid kIds = {
     {1, 1, 1, 0, 0, 0},  //

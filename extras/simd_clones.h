@@ -1,0 +1,12 @@
+// Loops written to be vectorized are also built for AVX2 and for AVX-512
+// (x86-64-v4), picked at load time by what the CPU has, as the core's row
+// loops are. Contraction stays off (-ffp-contract=off), so the FMA these
+// levels bring changes no result. Only where the loader supports the choice
+// (GNU ifunc).
+#pragma once
+
+#if defined(__GNUC__) && defined(__x86_64__) && defined(__linux__)
+#define SELVO_EXTRAS_SIMD __attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
+#else
+#define SELVO_EXTRAS_SIMD
+#endif
