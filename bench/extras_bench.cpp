@@ -136,12 +136,5 @@ void RegisterAll() {
 }  // namespace selvo::bench
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  benchmark::SetDefaultTimeUnit(benchmark::kMillisecond);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  selvo::bench::RegisterAll();
-  selvo::bench::SummaryReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  return 0;
+  return selvo::bench::RunWithSummary(argc, argv, selvo::bench::RegisterAll);
 }

@@ -86,4 +86,17 @@ class SummaryReporter : public benchmark::ConsoleReporter {
   std::map<std::string, double> pixels_;
 };
 
+// A benchmark program's main: Google Benchmark's own flags, the benchmarks
+// `registerAll` registers, times in milliseconds, then the summary.
+inline int RunWithSummary(int argc, char** argv, void (*registerAll)()) {
+  benchmark::Initialize(&argc, argv);
+  benchmark::SetDefaultTimeUnit(benchmark::kMillisecond);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  registerAll();
+  SummaryReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return 0;
+}
+
 }  // namespace selvo::bench

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/row_runs.h"
 #include "extras/simd_clones.h"
 
 namespace selvo {
@@ -28,39 +29,6 @@ SELVO_EXTRAS_SIMD void StepOrderedRun(double scale, int from, int direction, int
     const int step = (f >> shift) + ((f & mask) > thresholds[i]);
     indices[i] = uint8_t(from + direction * step);
   }
-}
-
-uint64_t AsBits(const Pixel64& pixel) {
-  uint64_t bits;
-  std::memcpy(&bits, &pixel, sizeof bits);
-  return bits;
-}
-
-// The palette colours of `indices` into the pixels, alpha kept: `colors`
-// holds each entry as a whole pixel record with alpha 0.
-void MergeColors(const uint64_t* colors, const uint8_t* indices, int count, Pixel64* pixels) {
-  const uint64_t alpha = AsBits(Pixel64{0, 0, 0, 0xFFFF});
-  for (int i = 0; i < count; ++i) {
-    uint64_t record;
-    std::memcpy(&record, &pixels[i], sizeof record);
-    record = (record & alpha) | colors[indices[i]];
-    std::memcpy(static_cast<void*>(&pixels[i]), &record, sizeof record);
-  }
-}
-
-// How many IDs from ids[0] on, at most `count`, equal ids[0]; eight bytes at
-// a time, since objects cover long runs of a row.
-template <typename Id>
-int SameIdRun(const Id* ids, int count) {
-  constexpr int kPerWord = int(sizeof(uint64_t) / sizeof(Id));
-  const uint64_t repeated = uint64_t(ids[0]) * (~uint64_t(0) / Id(~Id(0)));
-  int n = 1;
-  for (uint64_t word; n + kPerWord <= count; n += kPerWord) {
-    std::memcpy(&word, ids + n, sizeof word);
-    if (word != repeated) break;
-  }
-  while (n < count && ids[n] == ids[0]) ++n;
-  return n;
 }
 
 }  // namespace
@@ -151,17 +119,15 @@ void ExtrasMapper::MapRowOf(const Id* ids, int y, int width, Pixel64* pixels, ui
   if (filterOnly_) {
     filter_.MapRow(ids, y, width, pixels, indices);
   } else {
-    for (int x = 0; x < width;) {
-      const uint8_t plan = PlanOfId(ids[x]);
-      int end = x + SameIdRun(ids + x, width - x);
-      while (end < width && PlanOfId(ids[end]) == plan) end += SameIdRun(ids + end, width - end);
-      if (plans_[plan].rule == Rule::kFilter)
-        // The filter's rule sees x only through the parity of x + y, so the
-        // run, mapped as a row of its own from x = 0, is given y + x.
-        filter_.MapRow(ids + x, y + x, end - x, pixels + x, indices + x);
-      else MapRun(plans_[plan], x, y, end - x, pixels + x, indices + x);
-      x = end;
-    }
+    ForEachRun(
+        ids, width, [this](unsigned id) -> const Plan& { return PlanOfId(id); },
+        [&](const Plan& plan, int x, int count) {
+          if (plan.rule == Rule::kFilter)
+            // The filter's rule sees x only through the parity of x + y, so
+            // the run, mapped as a row of its own from x = 0, is given y + x.
+            filter_.MapRow(ids + x, y + x, count, pixels + x, indices + x);
+          else MapRun(plan, x, y, count, pixels + x, indices + x);
+        });
   }
   if (transparentBelow_ != 0)
     MarkTransparent(transparentBelow_, transparentIndex_, config_.palette, width, pixels, indices);
@@ -184,7 +150,7 @@ void ExtrasMapper::MapRun(const Plan& plan, int x, int y, int count, Pixel64* pi
     }
     case Rule::kFilter: break;  // mapped by the filter's mapper
   }
-  MergeColors(paletteColors_, indices, count, pixels);
+  MergeColors(paletteColors_, AsBits(Pixel64{0, 0, 0, 0xFFFF}), indices, count, pixels);
 }
 
 void ExtrasMapper::MapUniformOrderedRun(const Plan& plan, int x, int y, int count,

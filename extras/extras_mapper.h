@@ -68,7 +68,7 @@ class ExtrasMapper {
 
   Plan PlanFor(const ColorRange& range, OrderedDither dither, ColorMatching matching);
   BandSearch& SearchFor(const ColorRange& range, ColorMatching matching, int ranks);
-  uint8_t PlanOfId(unsigned id) const { return planOfId_[id < kRangeCount ? id : 0]; }
+  const Plan& PlanOfId(unsigned id) const { return plans_[planOfId_[id < kRangeCount ? id : 0]]; }
   template <typename Id>
   void MapRowOf(const Id* ids, int y, int width, Pixel64* pixels, uint8_t* indices);
   void MapRun(const Plan& plan, int x, int y, int count, Pixel64* pixels, uint8_t* indices);
