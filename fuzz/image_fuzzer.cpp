@@ -7,10 +7,10 @@
 #include <cstring>
 #include <string>
 
-#include "cli/image_loader.h"
-#include "cli/png_io.h"
 #include "fuzz/fuzz_check.h"
 #include "fuzz/temp_file.h"
+#include "imageio/image_loader.h"
+#include "imageio/png/png_io.h"
 
 namespace {
 

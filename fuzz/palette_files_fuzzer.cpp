@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "cli/palette_files.h"
 #include "fuzz/fuzz_check.h"
 #include "fuzz/temp_file.h"
+#include "imageio/palette/palette_files.h"
 
 namespace {
 

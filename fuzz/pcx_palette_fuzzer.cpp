@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "cli/config_command.h"
+#include "cli/config/config_command.h"
 #include "fuzz/fuzz_check.h"
 #include "fuzz/temp_file.h"
 #include "pcx/pcx_palette.h"

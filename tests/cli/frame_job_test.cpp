@@ -6,9 +6,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "cli/frame_job.h"
-#include "cli/png_io.h"
+#include "cli/render/frame_job.h"
 #include "core/map_pixel.h"
+#include "imageio/png/png_io.h"
 #include "pcx/pcx_writer.h"
 #include "tests/cli/test_files.h"
 

@@ -18,10 +18,10 @@
 #include <filesystem>
 #include <string>
 
-#include "cli/image_loader.h"
-#include "cli/printable.h"
-#include "cli/stop_signals.h"
+#include "cli/terminal/stop_signals.h"
 #include "files/atomic_file.h"
+#include "imageio/image_loader.h"
+#include "imageio/text.h"
 #include "tests/cli/test_files.h"
 
 namespace selvo {

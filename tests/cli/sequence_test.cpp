@@ -4,10 +4,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "cli/progress_bar.h"
-#include "cli/render_options.h"
-#include "cli/sequence.h"
-#include "cli/thread_plan.h"
+#include "cli/render/render_options.h"
+#include "cli/render/sequence.h"
+#include "cli/render/thread_plan.h"
+#include "cli/terminal/progress_bar.h"
 
 namespace selvo {
 namespace {

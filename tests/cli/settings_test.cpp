@@ -7,9 +7,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "cli/config_command.h"
-#include "cli/settings_file.h"
-#include "cli/settings_text.h"
+#include "cli/config/config_command.h"
+#include "cli/config/settings_file.h"
+#include "cli/config/settings_text.h"
 #include "pcx/pcx_writer.h"
 #include "tests/cli/test_files.h"
 

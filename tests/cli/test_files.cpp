@@ -23,7 +23,7 @@
 #include <stdexcept>
 #include <type_traits>
 
-#include "cli/image.h"
+#include "imageio/image.h"
 
 namespace selvo::test {
 
