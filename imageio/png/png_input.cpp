@@ -9,30 +9,19 @@
 #include <new>
 #include <vector>
 
-#include "files/atomic_file.h"
-#include "imageio/png/plain_png.h"
+#include "imageio/png/png_pvt.h"
 
 namespace selvo {
-namespace {
 
-// One libpng run's file and what went wrong in it. libpng reports errors
-// through callbacks that must not return: they leave the reason here and
-// jump back to the setjmp of the running call.
-struct PngIo {
-  std::FILE* file = nullptr;
-  uint64_t bytesRead = 0;
-  bool ended = false;   // the file ended before the image did
-  int systemError = 0;  // errno of a failed read or write
-  char message[200] = "";
-};
-
-[[noreturn]] void OnPngError(png_structp png, png_const_charp text) {
+void OnPngError(png_structp png, png_const_charp text) {
   auto* io = static_cast<PngIo*>(png_get_error_ptr(png));
   std::snprintf(io->message, sizeof io->message, "%s", text);
   png_longjmp(png, 1);
 }
 
 void OnPngWarning(png_structp, png_const_charp) {}
+
+namespace {
 
 void ReadData(png_structp png, png_bytep data, png_size_t length) {
   auto* io = static_cast<PngIo*>(png_get_io_ptr(png));
@@ -43,15 +32,6 @@ void ReadData(png_structp png, png_bytep data, png_size_t length) {
   else io->ended = true;
   png_error(png, "read failed");
 }
-
-void WriteData(png_structp png, png_bytep data, png_size_t length) {
-  auto* io = static_cast<PngIo*>(png_get_io_ptr(png));
-  if (std::fwrite(data, 1, length, io->file) == length) return;
-  io->systemError = errno;
-  png_error(png, "write failed");
-}
-
-void FlushNothing(png_structp) {}  // the file writer flushes when it closes
 
 // Why reading failed, in the reader's terms rather than libpng's.
 std::string ReadProblem(const PngIo& io) {
@@ -274,39 +254,6 @@ std::string DecodePngFile(const std::string& path, PngUse use, PngDecoder decode
   return problem.empty() ? "" : path + ": " + problem;
 }
 
-// Writes one image whose rows the caller lays out; `describe` sets the header.
-template <typename Describe>
-std::string EncodePng(std::FILE* file, const std::vector<png_bytep>& rows, Describe describe) {
-  PngIo io;
-  io.file = file;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &io, OnPngError, OnPngWarning);
-  png_infop info = png ? png_create_info_struct(png) : nullptr;
-  if (info == nullptr) {
-    png_destroy_write_struct(&png, nullptr);
-    return "out of memory";
-  }
-  if (setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    if (io.systemError != 0)
-      return std::string("cannot write file: ") + std::strerror(io.systemError);
-    return std::string("cannot encode PNG (") + io.message + ")";
-  }
-  png_set_write_fn(png, &io, WriteData, FlushNothing);
-  describe(png, info);
-  png_write_info(png, info);
-  png_write_image(png, const_cast<png_bytepp>(rows.data()));
-  png_write_end(png, info);
-  png_destroy_write_struct(&png, &info);
-  return "";
-}
-
-std::vector<png_bytep> RowPointers(std::vector<uint8_t>& bytes, int height) {
-  std::vector<png_bytep> rows(static_cast<std::size_t>(height));
-  const std::size_t rowBytes = bytes.size() / std::size_t(height);
-  for (int y = 0; y < height; ++y) rows[y] = bytes.data() + std::size_t(y) * rowBytes;
-  return rows;
-}
-
 }  // namespace
 
 std::string ReadPngColor(const std::string& path, ColorImage& image, PngDecoder decoder) {
@@ -317,41 +264,6 @@ std::string ReadPngColor(const std::string& path, ColorImage& image, PngDecoder 
 std::string ReadPngIds(const std::string& path, IdImage& image, PngDecoder decoder) {
   IdRows rows(image);
   return DecodePngFile(path, PngUse::kIds, decoder, rows);
-}
-
-std::string WritePngRgba16(const std::string& path, const ColorImage& image) {
-  std::vector<uint8_t> bytes(image.pixels.size() * 8);
-  for (std::size_t p = 0; p < image.pixels.size(); ++p) {
-    const Pixel64& pixel = image.pixels[p];
-    const uint16_t levels[4] = {pixel.r, pixel.g, pixel.b, pixel.a};
-    for (int c = 0; c < 4; ++c) {
-      bytes[8 * p + 2 * c] = uint8_t(levels[c] >> 8);  // PNG is big-endian
-      bytes[8 * p + 2 * c + 1] = uint8_t(levels[c]);
-    }
-  }
-  const std::vector<png_bytep> rows = RowPointers(bytes, image.height);
-  return WriteFileAtomically(path, [&](std::FILE* file) {
-    return EncodePng(file, rows, [&](png_structp png, png_infop info) {
-      png_set_IHDR(png, info, image.width, image.height, 16, PNG_COLOR_TYPE_RGB_ALPHA,
-                   PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    });
-  });
-}
-
-std::string WritePngIndexed(const std::string& path, const uint8_t* indices, int width, int height,
-                            const uint8_t palette[768]) {
-  std::vector<uint8_t> bytes(indices, indices + std::size_t(width) * height);
-  const std::vector<png_bytep> rows = RowPointers(bytes, height);
-  png_color entries[256];
-  for (int i = 0; i < 256; ++i)
-    entries[i] = png_color{palette[3 * i], palette[3 * i + 1], palette[3 * i + 2]};
-  return WriteFileAtomically(path, [&](std::FILE* file) {
-    return EncodePng(file, rows, [&](png_structp png, png_infop info) {
-      png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE,
-                   PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-      png_set_PLTE(png, info, entries, 256);
-    });
-  });
 }
 
 std::string ReadPngPalette(const std::string& path, PngPaletteInfo& info) {

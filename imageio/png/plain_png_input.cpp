@@ -1,4 +1,4 @@
-#include "imageio/png/plain_png.h"
+#include "imageio/png/png_pvt.h"
 
 #include <isa-l/crc.h>
 #include <isa-l/igzip_lib.h>
