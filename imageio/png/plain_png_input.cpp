@@ -62,7 +62,8 @@ class ChunkReader {
     while (left_ > 0)
       if (Read(bytes, sizeof bytes) == 0) return false;
     uint8_t stored[4];
-    return std::fread(stored, 1, 4, file_) == 4 && BigEndian32(stored) == crc_;
+    return std::fread(stored, 1, 4, file_) == 4 &&
+           (!kVerifyChecksums || BigEndian32(stored) == crc_);
   }
 
  private:
@@ -133,6 +134,18 @@ bool ReachEnd(ChunkReader& chunks) {
   return false;
 }
 
+// zlib, which libpng inflates with, keeps the window the stream's header
+// declares (2^(8 + CINFO) bytes, CINFO at most 7) and refuses a
+// back-reference past it ("invalid distance too far back"); ISA-L always
+// keeps 32 KB. They agree when the window is 32 KB, or when it holds all the
+// image data, so that no reference can reach past it: libpng writes the
+// window of a small image no larger than its data.
+bool WindowIsZlibs(uint8_t cmf, uint64_t inflatedBytes) {
+  const int cinfo = cmf >> 4;
+  if (cinfo > 7) return false;  // libpng: "invalid window size"
+  return cinfo == 7 || (uint64_t(1) << (8 + cinfo)) >= inflatedBytes;
+}
+
 // The zlib stream that runs through consecutive IDAT chunks, inflated by
 // ISA-L, which checks its Adler-32 at the end.
 class ImageData {
@@ -175,7 +188,9 @@ class ImageData {
   // delivers nothing needs more input.
   bool Step() {
     const uint32_t room = state_->avail_out;
-    if (isal_inflate(state_.get()) != ISAL_DECOMP_OK) return false;
+    const int result = isal_inflate(state_.get());
+    if (result != ISAL_DECOMP_OK && (kVerifyChecksums || result != ISAL_INCORRECT_CHECKSUM))
+      return false;
     if (state_->avail_out < room || state_->block_state == ISAL_BLOCK_FINISH) return true;
     return state_->avail_in == 0 && Refill();
   }
@@ -188,7 +203,11 @@ class ImageData {
     const std::size_t got = chunks_.Read(input_.data(), input_.size());
     state_->next_in = input_.data();
     state_->avail_in = uint32_t(got);
-    return got > 0;
+    if (got == 0) return false;
+    // The stream's first byte, CMF, declares its window.
+    const bool first = !started_;
+    started_ = true;
+    return !first || WindowIsZlibs(input_[0], inflatedBytes_);
   }
 
   // libpng refuses IDAT chunks longer than its chunk limit and longer than
@@ -203,6 +222,7 @@ class ImageData {
   uint64_t inflatedBytes_;
   std::unique_ptr<inflate_state> state_;  // 87 KB: too large for the stack
   std::vector<uint8_t> input_;
+  bool started_ = false;  // some of the stream has been read
 };
 
 // The bytes of one pixel (up to 8) side by side, widened to 16 bits.

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <random>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "imageio/png/png_io.h"
@@ -16,6 +17,7 @@ namespace {
 
 using test::PngLayout;
 using test::ScratchDir;
+using ::testing::HasSubstr;
 
 std::vector<uint16_t> RandomSamples(std::size_t count, int bitDepth, uint32_t seed) {
   std::mt19937 random(seed);
@@ -127,6 +129,66 @@ void FixCrc(std::vector<uint8_t>& png, std::size_t at) {
   for (int i = 0; i < 4; ++i) png[at + 8 + length + i] = uint8_t(crc >> (24 - 8 * i));
 }
 
+// The first IDAT chunk, after the signature and the header chunk; its data
+// start with the zlib header, CMF then FLG.
+constexpr std::size_t kFirstIdat = 8 + 25;
+constexpr std::size_t kCmf = kFirstIdat + 8;
+
+// The zlib header's window field (CINFO, the top of CMF), with FLG's check
+// bits made to fit and the chunk's CRC right.
+void SetWindowField(std::vector<uint8_t>& png, int field) {
+  png[kCmf] = uint8_t(field << 4 | (png[kCmf] & 0x0F));
+  png[kCmf + 1] &= 0xE0;
+  png[kCmf + 1] |= uint8_t((31 - (png[kCmf] * 256 + png[kCmf + 1]) % 31) % 31);
+  FixCrc(png, kFirstIdat);
+}
+
+// zlib, which libpng inflates with, keeps only the window a stream declares
+// and refuses a window field above 7 or a back-reference past the window;
+// ISA-L keeps 32 KB whatever the field says. Such files go to libpng.
+TEST(PlainPng, WindowsZlibRefusesAreLeftToLibpng) {
+  ScratchDir dir;
+  // 16-bit RGBA rows of 2049 stored bytes that repeat every 10 rows: the
+  // compressor refers 20 KB back, past a window of 256 bytes or of 16 KB.
+  const int width = 256, height = 30, period = 10;
+  const std::vector<uint16_t> rows = RandomSamples(std::size_t(width) * 4 * period, 16, 5);
+  std::vector<uint16_t> samples;
+  for (int y = 0; y < height; y += period) samples.insert(samples.end(), rows.begin(), rows.end());
+  PngLayout layout;
+  layout.filter = PNG_FILTER_NONE;
+  const std::string good = dir.Path("good.png");
+  test::WritePng(good, width, height, PNG_COLOR_TYPE_RGB_ALPHA, 16, samples, {}, false, layout);
+  const std::vector<uint8_t> png = test::ReadBytes(good);
+  ASSERT_EQ(png[kCmf], 0x78);  // deflate with a 32 KB window
+  const Reads whole(good);
+  ASSERT_EQ(whole.plainError, "");
+  EXPECT_TRUE(SameImage(whole.plain, whole.libpng));
+
+  const std::pair<int, const char*> windows[] = {{8, "invalid window size"},
+                                                 {15, "invalid window size"},
+                                                 {0, "invalid distance too far back"},
+                                                 {6, "invalid distance too far back"}};
+  for (const auto& [field, refusal] : windows) {
+    std::vector<uint8_t> bytes = png;
+    SetWindowField(bytes, field);
+    const std::string path = dir.Path("window" + std::to_string(field) + ".png");
+    test::WriteBytes(path, bytes);
+    const Reads reads(path);
+    EXPECT_NE(reads.plainError, "") << "window field " << field;
+    EXPECT_THAT(reads.libpngError, HasSubstr(refusal)) << "window field " << field;
+    EXPECT_EQ(reads.anyError, reads.libpngError) << "window field " << field;
+  }
+
+  // libpng writes a small image's window no larger than it needs: a window
+  // that holds all the image data holds every reference.
+  const std::string small = dir.Path("small.png");
+  test::WritePng(small, 13, 7, PNG_COLOR_TYPE_RGB, 8, RandomSamples(273, 8, 6));
+  ASSERT_LT(test::ReadBytes(small)[kCmf] >> 4, 7);
+  const Reads reads(small);
+  ASSERT_EQ(reads.plainError, "");
+  EXPECT_TRUE(SameImage(reads.plain, reads.libpng));
+}
+
 TEST(PlainPng, DamagedFilesGetLibpngsVerdict) {
   ScratchDir dir;
   const std::string good = dir.Path("good.png");
@@ -149,9 +211,8 @@ TEST(PlainPng, DamagedFilesGetLibpngsVerdict) {
   std::vector<uint8_t> wrongCrc = png;
   wrongCrc[iend - 1] ^= 1;
   std::vector<uint8_t> wrongZlibHeader = png;
-  const std::size_t firstIdat = 8 + 25;  // after the signature and the header chunk
-  wrongZlibHeader[firstIdat + 9] ^= 1;   // FLG: its check bits no longer fit
-  FixCrc(wrongZlibHeader, firstIdat);
+  wrongZlibHeader[kFirstIdat + 9] ^= 1;  // FLG: its check bits no longer fit
+  FixCrc(wrongZlibHeader, kFirstIdat);
   const std::vector<uint8_t> cut(png.begin(), png.begin() + idat + 20);
   const std::vector<uint8_t> noEnd(png.begin(), png.begin() + iend);
 
