@@ -200,7 +200,7 @@ struct MemoryFrame {
 class NoProgress : public RowProgress {
  public:
   void ReportProgress(int, int) override {}
-  void QueryAbort(int32_t*) override {}
+  bool StopRequested() override { return false; }
 };
 
 // RenderFrame with buffers kept from the previous frame, PCX file included.

@@ -51,9 +51,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (colorError.empty()) CHECK(SizeFits(color.width, color.height, color.pixels.size()));
   else CheckError(colorError, path);
 
-  for (int selector : {kMaterialEffectsSelector, kObjectSelector}) {
+  for (IdChannel channel : {IdChannel::kMaterialEffects, IdChannel::kObject}) {
     IdImage ids;
-    const std::string idError = LoadIdImage(path, selector, "", ids);
+    const std::string idError = LoadIdImage(path, channel, "", ids);
     if (idError.empty()) CHECK(SizeFits(ids.width, ids.height, ids.ids.size()));
     else CheckError(idError, path);
   }
@@ -62,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   ColorImage both;
   IdImage bothIds;
   const std::string bothError =
-      LoadFrameImages(path, options, path, kObjectSelector, "", both, bothIds);
+      LoadFrameImages(path, options, path, IdChannel::kObject, "", both, bothIds);
   if (bothError.empty()) {
     CHECK(SizeFits(both.width, both.height, both.pixels.size()));
     CHECK(SizeFits(bothIds.width, bothIds.height, bothIds.ids.size()));

@@ -16,11 +16,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
 
   uint8_t palette[768];
   std::memset(palette, 0x5A, sizeof palette);
-  const int read = selvo::ReadPcxPalette(path, palette);
+  const bool read = selvo::ReadPcxPalette(path, palette);
   if (size >= 768) {
-    CHECK(read == 1 && std::memcmp(palette, data + size - 768, 768) == 0);
+    CHECK(read && std::memcmp(palette, data + size - 768, 768) == 0);
   } else {
-    CHECK(read == 0);
+    CHECK(!read);
     for (uint8_t b : palette) CHECK(b == 0x5A);  // a short file changes nothing
   }
 

@@ -64,25 +64,25 @@ std::string LoadColorImage(const std::string& path, const ExrColorOptions& optio
       });
 }
 
-std::string LoadIdImage(const std::string& path, int selector, const std::string& exrChannel,
+std::string LoadIdImage(const std::string& path, IdChannel channel, const std::string& exrChannel,
                         IdImage& image) {
   return LoadByFormat(
       path, [&] { return ReadPngIds(path, image); },
       [&](std::ifstream& file) {
         ExrRequest request;
-        request.idSelector = selector;
-        request.idChannel = exrChannel;
+        request.idChannel = channel;
+        request.idChannelName = exrChannel;
         request.idImage = &image;
         return ReadExr(path, file, request);
       });
 }
 
 std::string LoadFrameImages(const std::string& colorPath, const ExrColorOptions& options,
-                            const std::string& idsPath, int selector, const std::string& exrChannel,
-                            ColorImage& color, IdImage& ids) {
+                            const std::string& idsPath, IdChannel channel,
+                            const std::string& exrChannel, ColorImage& color, IdImage& ids) {
   if (!SameFile(colorPath, idsPath)) {
     const std::string error = LoadColorImage(colorPath, options, color);
-    return error.empty() ? LoadIdImage(idsPath, selector, exrChannel, ids) : error;
+    return error.empty() ? LoadIdImage(idsPath, channel, exrChannel, ids) : error;
   }
   return LoadByFormat(
       colorPath,
@@ -91,12 +91,12 @@ std::string LoadFrameImages(const std::string& colorPath, const ExrColorOptions&
         return error.empty() ? ReadPngIds(colorPath, ids) : error;
       },
       [&](std::ifstream& file) {
-        return ReadExr(colorPath, file, {&options, &color, selector, exrChannel, &ids});
+        return ReadExr(colorPath, file, {&options, &color, channel, exrChannel, &ids});
       });
 }
 
-std::string CheckIdsFit(const IdImage& ids, int selector, const std::string& source) {
-  if (selector != kMaterialEffectsSelector) return "";
+std::string CheckIdsFit(const IdImage& ids, IdChannel channel, const std::string& source) {
+  if (channel != IdChannel::kMaterialEffects) return "";
   for (std::size_t p = 0; p < ids.ids.size(); ++p) {
     if (ids.ids[p] > 255) {
       return source + ": ID " + std::to_string(ids.ids[p]) + " at pixel (" +

@@ -14,21 +14,20 @@ namespace selvo {
 std::string LoadColorImage(const std::string& path, const ExrColorOptions& options,
                            ColorImage& image);
 
-// `selector` (2 material, 4 object) picks the EXR index pass unless
-// `exrChannel` names one; a PNG ID image is a greyscale image of the IDs.
-std::string LoadIdImage(const std::string& path, int selector, const std::string& exrChannel,
+// The EXR index pass of `channel` unless `exrChannel` names a channel; a
+// PNG ID image is a greyscale image of the IDs.
+std::string LoadIdImage(const std::string& path, IdChannel channel, const std::string& exrChannel,
                         IdImage& image);
 
 // Both images of a frame. When both come from one EXR file (a multilayer
 // render), the file is opened once and its pixels are decoded once.
 std::string LoadFrameImages(const std::string& colorPath, const ExrColorOptions& options,
-                            const std::string& idsPath, int selector, const std::string& exrChannel,
-                            ColorImage& color, IdImage& ids);
+                            const std::string& idsPath, IdChannel channel,
+                            const std::string& exrChannel, ColorImage& color, IdImage& ids);
 
-// "" when every ID fits the channel of `selector`, else an error naming
-// `source` and the first ID that does not (the material channel holds
-// 0..255).
-std::string CheckIdsFit(const IdImage& ids, int selector, const std::string& source);
+// "" when every ID fits `channel`, else an error naming `source` and the
+// first ID that does not (the material effects channel holds 0..255).
+std::string CheckIdsFit(const IdImage& ids, IdChannel channel, const std::string& source);
 
 // "" when colour and IDs have the same size, else an error naming both.
 std::string CheckSameSize(const ColorImage& color, const std::string& colorSource,

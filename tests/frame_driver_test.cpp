@@ -78,18 +78,19 @@ class RowByRowFrame : public RowTransfer {
   FrameView view_;
 };
 
-// Records the progress reports and answers the abort query from a given
-// query on (counted from 0).
+// Records the progress reports and the stop questions with their answers,
+// and asks to stop at a given question (counted from 0).
 class ScriptedProgress : public RowProgress {
  public:
-  enum Kind { kProgress, kAbortQuery };
+  enum Kind { kProgress, kStopQuestion };
   explicit ScriptedProgress(int abortAtQuery = -1) : abortAtQuery_(abortAtQuery) {}
   void ReportProgress(int row, int lastRow) override {
     messages.push_back({kProgress, row, lastRow});
   }
-  void QueryAbort(int32_t* abortFlag) override {
-    messages.push_back({kAbortQuery, 0, *abortFlag});
-    if (queries++ == abortAtQuery_) *abortFlag = 1;
+  bool StopRequested() override {
+    const bool stop = queries++ == abortAtQuery_;
+    messages.push_back({kStopQuestion, 0, stop});
+    return stop;
   }
   struct Message {
     Kind kind;
@@ -146,14 +147,14 @@ TEST_F(FrameDriver, FramesThatCannotBeRenderedStayUntouched) {
   EXPECT_TRUE(FilesInFolder().empty());
 }
 
-TEST_F(FrameDriver, SendsProgressThenAbortQueryBeforeEveryRow) {
+TEST_F(FrameDriver, ReportsProgressThenAsksWhetherToStopBeforeEveryRow) {
   MemoryFrame frame = GreyFrame();
   ScriptedProgress progress;
   const FrameResult result = RenderFrame(config, frame.View(), progress, buffers);
   EXPECT_EQ(result.status, FrameStatus::kWritten);
   using M = ScriptedProgress::Message;
   const auto kProgress = ScriptedProgress::kProgress;
-  const auto kQuery = ScriptedProgress::kAbortQuery;
+  const auto kQuery = ScriptedProgress::kStopQuestion;
   const std::vector<M> expected = {{kProgress, 0, 2}, {kQuery, 0, 0},    {kProgress, 1, 2},
                                    {kQuery, 0, 0},    {kProgress, 2, 2}, {kQuery, 0, 0}};
   EXPECT_EQ(progress.messages, expected);

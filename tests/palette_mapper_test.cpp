@@ -243,7 +243,7 @@ struct MemoryFrame {
 class SilentProgress : public RowProgress {
  public:
   void ReportProgress(int, int) override {}
-  void QueryAbort(int32_t*) override {}
+  bool StopRequested() override { return false; }
 };
 
 TEST(RenderFrameWithMapper, SequenceSharingBuffersMatchesMapPixel) {

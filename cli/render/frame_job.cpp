@@ -16,28 +16,28 @@ namespace {
 
 // The demo scene as if its colour and ID passes had been loaded from files;
 // its IDs stay in the form the scene has them.
-void LoadDemo(const FrameSource& source, int frame, int selector, ColorImage& color,
+void LoadDemo(const FrameSource& source, int frame, IdChannel channel, ColorImage& color,
               FrameIds& ids) {
   DemoScene scene = RenderDemoScene(source.demoWidth, source.demoHeight, frame);
   color.width = scene.width;
   color.height = scene.height;
   color.pixels = std::move(scene.pixels);
-  if (selector == kMaterialEffectsSelector) ids.bytes = std::move(scene.materialIds);
+  if (channel == IdChannel::kMaterialEffects) ids.bytes = std::move(scene.materialIds);
   else ids.words = std::move(scene.objectIds);
 }
 
 // "" when the inputs are loaded, consistent, and the IDs fit the channel.
-std::string LoadInputs(const FrameSource& source, const FrameJob& job, int selector,
+std::string LoadInputs(const FrameSource& source, const FrameJob& job, IdChannel channel,
                        ColorImage& color, FrameIds& frameIds) {
   if (source.demo) {
-    LoadDemo(source, job.frameNumber, selector, color, frameIds);
+    LoadDemo(source, job.frameNumber, channel, color, frameIds);
     return "";
   }
   IdImage ids;
-  std::string error = LoadFrameImages(job.colorPath, source.exr, job.idsPath, selector,
+  std::string error = LoadFrameImages(job.colorPath, source.exr, job.idsPath, channel,
                                       source.idChannel, color, ids);
   if (error.empty()) error = CheckSameSize(color, job.colorPath, ids, job.idsPath);
-  if (error.empty()) error = CheckIdsFit(ids, selector, job.idsPath);
+  if (error.empty()) error = CheckIdsFit(ids, channel, job.idsPath);
   frameIds.words = std::move(ids.ids);
   return error;
 }
@@ -91,12 +91,12 @@ JobResult RenderJob(const RendererConfig& config, const FrameSource& source, con
   if (!result.error.empty()) return result;
   ColorImage color;
   FrameIds ids;
-  const int selector = IdChannelSelector(config);
-  result.error = LoadInputs(source, job, selector, color, ids);
+  const IdChannel channel = SelectedIdChannel(config);
+  result.error = LoadInputs(source, job, channel, color, ids);
   if (!result.error.empty()) return result;
 
   const FrameResult rendered =
-      RenderFrame(config, ImageFrame(color, ids, selector, job.frameNumber), progress, buffers);
+      RenderFrame(config, ImageFrame(color, ids, channel, job.frameNumber), progress, buffers);
   result.pcxPath = rendered.pcxPath;
   if (rendered.status == FrameStatus::kAborted) {
     result.outcome = JobOutcome::kInterrupted;

@@ -2,7 +2,7 @@
 
 namespace selvo {
 
-FrameView ImageFrame(ColorImage& color, const FrameIds& ids, int selector, int frameNumber) {
+FrameView ImageFrame(ColorImage& color, const FrameIds& ids, IdChannel channel, int frameNumber) {
   FrameView frame;
   frame.width = color.width;
   frame.height = color.height;
@@ -11,7 +11,7 @@ FrameView ImageFrame(ColorImage& color, const FrameIds& ids, int selector, int f
   IdPlane plane;
   if (!ids.bytes.empty()) plane.bytes = ids.bytes.data();
   else plane.words = ids.words.data();
-  (selector == kMaterialEffectsSelector ? frame.materialIds : frame.objectIds) = plane;
+  (channel == IdChannel::kMaterialEffects ? frame.materialIds : frame.objectIds) = plane;
   return frame;
 }
 

@@ -18,7 +18,7 @@ struct FrameIds {
 };
 
 // The frame over `color`, which receives the written-back pixels, with
-// `ids` as the channel of `selector`.
-FrameView ImageFrame(ColorImage& color, const FrameIds& ids, int selector, int frameNumber);
+// `ids` as `channel`.
+FrameView ImageFrame(ColorImage& color, const FrameIds& ids, IdChannel channel, int frameNumber);
 
 }  // namespace selvo

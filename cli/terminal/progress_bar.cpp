@@ -91,8 +91,6 @@ void TerminalProgress::ReportProgress(int row, int lastRow) {
   display_.SetFrameProgress(worker_, double(row) / double(lastRow + 1));
 }
 
-void TerminalProgress::QueryAbort(int32_t* abortFlag) {
-  if (stopSignal_.load() != 0) *abortFlag = 1;
-}
+bool TerminalProgress::StopRequested() { return stopSignal_.load() != 0; }
 
 }  // namespace selvo

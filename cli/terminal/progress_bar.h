@@ -1,6 +1,6 @@
 // The terminal's stand-in for the host's progress window: the frame driver's
-// per-row progress messages move a bar, and its abort queries are answered
-// from the stop signals.
+// per-row progress reports move a bar, and its questions whether to stop are
+// answered from the stop signals.
 #pragma once
 
 #include <atomic>
@@ -61,8 +61,8 @@ class TerminalProgress : public RowProgress {
       : display_(display), worker_(worker), stopSignal_(stopSignal) {}
 
   void ReportProgress(int row, int lastRow) override;
-  // A stop signal answers the abort query: the frame stops before the next row.
-  void QueryAbort(int32_t* abortFlag) override;
+  // A stop signal stops the frame before the next row.
+  bool StopRequested() override;
 
  private:
   ProgressDisplay& display_;

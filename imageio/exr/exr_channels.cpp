@@ -97,14 +97,14 @@ std::string FindColorChannels(const std::vector<std::string>& names, const std::
   return "several colour layers (" + Join(candidates) + "); choose one with --color-layer";
 }
 
-std::string FindIdChannel(const std::vector<std::string>& names, int selector,
+std::string FindIdChannel(const std::vector<std::string>& names, IdChannel channel,
                           const std::string& requested, std::string& chosen) {
   if (!requested.empty()) {
     if (!Contains(names, requested)) return "no channel \"" + Printable(requested) + "\"";
     chosen = requested;
     return "";
   }
-  const bool material = selector == kMaterialEffectsSelector;
+  const bool material = channel == IdChannel::kMaterialEffects;
   const std::string passes[2] = {material ? "IndexMA.X" : "IndexOB.X",
                                  material ? "Material Index.X" : "Object Index.X"};
   std::vector<std::string> found;

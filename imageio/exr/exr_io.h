@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "core/renderer_config.h"
 #include "imageio/image.h"
 
 namespace selvo {
@@ -37,11 +38,11 @@ struct ExrColorChannels {
 std::string FindColorChannels(const std::vector<std::string>& names, const std::string& layer,
                               ExrColorChannels& chosen);
 
-// Picks the ID channel for the selector (2 material, 4 object) by the names
-// renderers give index passes: "<layer>.IndexMA.X" / "<layer>.IndexOB.X"
-// and "<layer>.Material Index.X" / "<layer>.Object Index.X". A non-empty
-// `requested` names the channel instead. "" or the problem.
-std::string FindIdChannel(const std::vector<std::string>& names, int selector,
+// Picks the index pass of `channel` by the names renderers give them:
+// "<layer>.IndexMA.X" / "<layer>.IndexOB.X" and "<layer>.Material Index.X" /
+// "<layer>.Object Index.X". A non-empty `requested` names the channel
+// instead. "" or the problem.
+std::string FindIdChannel(const std::vector<std::string>& names, IdChannel channel,
                           const std::string& requested, std::string& chosen);
 
 // What to read from one file: the colour, the IDs, or both in one pass over
@@ -51,9 +52,9 @@ std::string FindIdChannel(const std::vector<std::string>& names, int selector,
 struct ExrRequest {
   const ExrColorOptions* color = nullptr;  // colour is read when set
   ColorImage* colorImage = nullptr;
-  int idSelector = 0;     // IDs are read when 2 (material) or 4 (object)
-  std::string idChannel;  // "" to find it by the selector
-  IdImage* idImage = nullptr;
+  IdChannel idChannel = IdChannel::kObject;  // whose index pass holds the IDs,
+  std::string idChannelName;                 // unless this names a channel
+  IdImage* idImage = nullptr;                // IDs are read when set
 };
 
 // Reads from `file`, opened on `path` and positioned anywhere; the file is

@@ -144,7 +144,7 @@ struct IdChoice {
 std::string ResolveIds(const ExrContents& contents, const Imf::MultiPartInputFile& file,
                        const ExrRequest& request, IdChoice& choice) {
   std::string problem =
-      FindIdChannel(contents.names(), request.idSelector, request.idChannel, choice.shown);
+      FindIdChannel(contents.names(), request.idChannel, request.idChannelName, choice.shown);
   if (!problem.empty()) return contents.Explain(problem);
   problem = contents.Find(choice.shown, choice.ref);
   return problem.empty() ? CheckFullResolution(file, choice.ref) : problem;
@@ -158,7 +158,7 @@ std::string ReadRequest(Imf::MultiPartInputFile& file, Imf::IStream& stream,
   IdChoice id;
   std::string problem;
   if (request.color) problem = ResolveColor(contents, file, *request.color, color);
-  if (problem.empty() && request.idSelector) problem = ResolveIds(contents, file, request, id);
+  if (problem.empty() && request.idImage) problem = ResolveIds(contents, file, request, id);
   std::map<int, Placement> places;
   for (int part : {color.part, id.ref.part}) {
     if (part < 0 || !problem.empty() || places.count(part)) continue;
@@ -175,7 +175,7 @@ std::string ReadRequest(Imf::MultiPartInputFile& file, Imf::IStream& stream,
     if (color.channels.lumaChroma) lumaChroma = std::move(sink);
     else sinks[color.part].push_back(std::move(sink));
   }
-  if (request.idSelector)
+  if (request.idImage)
     sinks[id.ref.part].push_back(
         MakeIdSink(places[id.ref.part], id.ref.name, id.shown, *request.idImage));
 

@@ -99,7 +99,7 @@ FrameView SceneFrame(DemoScene& scene, int frame) {
 class QuietProgress : public RowProgress {
  public:
   void ReportProgress(int, int) override {}
-  void QueryAbort(int32_t*) override {}
+  bool StopRequested() override { return false; }
 };
 
 TEST(EndToEnd, DemoPcxAndPreviewHoldTheCoresIndices) {

@@ -27,9 +27,7 @@ class ScriptedProgress : public RowProgress {
     rows.push_back(row);
     lastRowSeen = lastRow;
   }
-  void QueryAbort(int32_t* flag) override {
-    if (!rows.empty() && rows.back() == abortAtRow_) *flag = 1;
-  }
+  bool StopRequested() override { return !rows.empty() && rows.back() == abortAtRow_; }
   std::vector<int> rows;
   int lastRowSeen = -1;
 

@@ -107,9 +107,9 @@ TEST(PngIds, GreyValuesAreTheIdsUnscaledAtEveryDepth) {
   test::WritePng(dir.Path("i16.png"), 3, 1, PNG_COLOR_TYPE_GRAY, 16, {0, 300, 65535});
   test::WritePng(dir.Path("i4.png"), 3, 1, PNG_COLOR_TYPE_GRAY, 4, {0, 3, 15});
   IdImage ids8, ids16, ids4;
-  ASSERT_EQ(LoadIdImage(dir.Path("i8.png"), kMaterialEffectsSelector, "", ids8), "");
-  ASSERT_EQ(LoadIdImage(dir.Path("i16.png"), kObjectSelector, "", ids16), "");
-  ASSERT_EQ(LoadIdImage(dir.Path("i4.png"), kObjectSelector, "", ids4), "");
+  ASSERT_EQ(LoadIdImage(dir.Path("i8.png"), IdChannel::kMaterialEffects, "", ids8), "");
+  ASSERT_EQ(LoadIdImage(dir.Path("i16.png"), IdChannel::kObject, "", ids16), "");
+  ASSERT_EQ(LoadIdImage(dir.Path("i4.png"), IdChannel::kObject, "", ids4), "");
   EXPECT_THAT(ids8.ids, ::testing::ElementsAre(0, 7, 255));
   EXPECT_THAT(ids16.ids, ::testing::ElementsAre(0, 300, 65535));
   EXPECT_THAT(ids4.ids, ::testing::ElementsAre(0, 3, 15));
@@ -120,7 +120,7 @@ TEST(PngIds, ColourImageIsRefusedAsIds) {
   const std::string path = dir.Path("rgb.png");
   test::WritePng(path, 1, 1, PNG_COLOR_TYPE_RGB, 8, {1, 2, 3});
   IdImage ids;
-  const std::string error = LoadIdImage(path, kObjectSelector, "", ids);
+  const std::string error = LoadIdImage(path, IdChannel::kObject, "", ids);
   EXPECT_THAT(error, HasSubstr(path));
   EXPECT_THAT(error, HasSubstr("greyscale"));
 }
@@ -139,7 +139,7 @@ TEST(PngFailures, OversizeImageIsRefusedBeforeItsPixelsAreRead) {
   ColorImage image;
   IdImage ids;
   EXPECT_THAT(LoadColor(path, image), HasSubstr("70000 x 1 pixels is larger than 65535"));
-  EXPECT_THAT(LoadIdImage(path, kObjectSelector, "", ids), HasSubstr("larger than 65535"));
+  EXPECT_THAT(LoadIdImage(path, IdChannel::kObject, "", ids), HasSubstr("larger than 65535"));
 }
 
 TEST(PngFailures, BrokenMissingAndForeignFilesGiveOneLineErrors) {
@@ -204,7 +204,7 @@ TEST(MalformedInputs, EveryDamagedFileIsRefusedCleanly) {
     ColorImage image;
     IdImage ids;
     const std::string colorError = LoadColor(path, image);
-    const std::string idError = LoadIdImage(path, kObjectSelector, "", ids);
+    const std::string idError = LoadIdImage(path, IdChannel::kObject, "", ids);
     EXPECT_EQ(colorError.rfind(path + ": ", 0), 0u) << name << ": " << colorError;
     EXPECT_EQ(idError.rfind(path + ": ", 0), 0u) << name << ": " << idError;
     EXPECT_EQ(colorError.find('\n'), std::string::npos) << name;
@@ -288,9 +288,9 @@ TEST(ExrColor, SeveralViewLayersNeedAChoice) {
   ExpectPixel(image, 0, 0, 0, 65535, 65535, 0);
 
   IdImage ids;
-  EXPECT_THAT(LoadIdImage(path, kObjectSelector, "", ids),
+  EXPECT_THAT(LoadIdImage(path, IdChannel::kObject, "", ids),
               HasSubstr("several object-index channels (Back.IndexOB.X, Front.IndexOB.X)"));
-  ASSERT_EQ(LoadIdImage(path, kObjectSelector, "Front.IndexOB.X", ids), "");
+  ASSERT_EQ(LoadIdImage(path, IdChannel::kObject, "Front.IndexOB.X", ids), "");
   EXPECT_EQ(ids.ids[3], 300);
 }
 
@@ -317,8 +317,8 @@ TEST(ExrIds, BothNamingSchemesFollowTheSelectedChannel) {
   test::WriteExr(newer, 3, 2, BlenderLayer("ViewLayer", "Object Index.X", "Material Index.X"));
   for (const std::string& path : {older, newer}) {
     IdImage objects, materials;
-    ASSERT_EQ(LoadIdImage(path, kObjectSelector, "", objects), "");
-    ASSERT_EQ(LoadIdImage(path, kMaterialEffectsSelector, "", materials), "");
+    ASSERT_EQ(LoadIdImage(path, IdChannel::kObject, "", objects), "");
+    ASSERT_EQ(LoadIdImage(path, IdChannel::kMaterialEffects, "", materials), "");
     EXPECT_THAT(objects.ids, ::testing::ElementsAre(0, 1, 2, 300, 4, 5)) << path;
     EXPECT_THAT(materials.ids, ::testing::ElementsAre(7, 6, 5, 4, 3, 2)) << path;
   }
@@ -329,12 +329,13 @@ TEST(ExrIds, NamedChannelAndTopLevelPassAreFound) {
   const std::string path = dir.Path("ids.exr");
   test::WriteExr(path, 2, 1, {{"IndexOB.X", Imf::FLOAT, {3, 4}}, {"mask.Y", Imf::HALF, {9, 8}}});
   IdImage found, named;
-  ASSERT_EQ(LoadIdImage(path, kObjectSelector, "", found), "");
-  ASSERT_EQ(LoadIdImage(path, kObjectSelector, "mask.Y", named), "");
+  ASSERT_EQ(LoadIdImage(path, IdChannel::kObject, "", found), "");
+  ASSERT_EQ(LoadIdImage(path, IdChannel::kObject, "mask.Y", named), "");
   EXPECT_THAT(found.ids, ::testing::ElementsAre(3, 4));
   EXPECT_THAT(named.ids, ::testing::ElementsAre(9, 8));
-  EXPECT_THAT(LoadIdImage(path, kObjectSelector, "nope", named), HasSubstr("no channel \"nope\""));
-  EXPECT_THAT(LoadIdImage(path, kMaterialEffectsSelector, "", named),
+  EXPECT_THAT(LoadIdImage(path, IdChannel::kObject, "nope", named),
+              HasSubstr("no channel \"nope\""));
+  EXPECT_THAT(LoadIdImage(path, IdChannel::kMaterialEffects, "", named),
               HasSubstr("no material-index channel (IndexMA.X or Material Index.X)"));
 }
 
@@ -373,7 +374,7 @@ TEST(ExrIds, NearlyWholeValuesRoundAndOthersAreRefused) {
     const std::string path = dir.Path("id.exr");
     test::WriteExr(path, 2, 1, {{"V.IndexOB.X", Imf::FLOAT, {0, c.value}}});
     IdImage ids;
-    const std::string error = LoadIdImage(path, kObjectSelector, "", ids);
+    const std::string error = LoadIdImage(path, IdChannel::kObject, "", ids);
     if (c.error == nullptr) {
       ASSERT_EQ(error, "") << c.value;
       EXPECT_EQ(ids.ids[1], c.id) << c.value;
@@ -482,7 +483,7 @@ TEST(ExrWindows, SmallerDataWindowLiesInABlankFrame) {
   IdImage ids;
   ExrColorOptions raw;
   raw.linear = true;
-  ASSERT_EQ(LoadFrameImages(path, raw, path, kObjectSelector, "", color, ids), "");
+  ASSERT_EQ(LoadFrameImages(path, raw, path, IdChannel::kObject, "", color, ids), "");
   ASSERT_EQ(color.width, 5);
   ASSERT_EQ(color.height, 4);
   ExpectPixel(color, 0, 0, 0, 0, 0, 0);
@@ -519,7 +520,7 @@ TEST(ExrWindows, LargerDataWindowIsCutToTheDisplayWindow) {
   IdImage ids;
   ExrColorOptions raw;
   raw.linear = true;
-  ASSERT_EQ(LoadFrameImages(path, raw, path, kMaterialEffectsSelector, "", color, ids), "");
+  ASSERT_EQ(LoadFrameImages(path, raw, path, IdChannel::kMaterialEffects, "", color, ids), "");
   ASSERT_EQ(color.width, 3);
   ASSERT_EQ(color.height, 2);
   EXPECT_THAT(ids.ids, ::testing::ElementsAre(22, 23, 24, 32, 33, 34));
@@ -539,7 +540,7 @@ TEST(ExrWindows, ErrorsNamePixelsOfTheFrame) {
                               Box(11, 20, 12, 21),
                               {{"IndexOB.X", Imf::FLOAT, {1, 1, 1, 2.5f}}}}});
   IdImage ids;
-  EXPECT_EQ(LoadIdImage(path, kObjectSelector, "", ids),
+  EXPECT_EQ(LoadIdImage(path, IdChannel::kObject, "", ids),
             path + ": ID 2.5 at pixel (2, 1) is not a whole number (channel \"IndexOB.X\")");
 }
 
@@ -556,7 +557,7 @@ TEST(ExrWindows, ColourAndIdsOfDifferentFilesLineUp) {
   for (const std::string& idsPath : {dir.Path("ids.png"), dir.Path("ids.exr")}) {
     ColorImage color;
     IdImage ids;
-    ASSERT_EQ(LoadFrameImages(colorPath, {}, idsPath, kMaterialEffectsSelector, "", color, ids),
+    ASSERT_EQ(LoadFrameImages(colorPath, {}, idsPath, IdChannel::kMaterialEffects, "", color, ids),
               "");
     EXPECT_EQ(CheckSameSize(color, colorPath, ids, idsPath), "") << idsPath;
     ExpectPixel(color, 1, 1, 0, 0, 0, 0);
@@ -606,11 +607,12 @@ TEST(ExrParts, PartNamesWorkLikeLayerNames) {
   IdImage ids;
   EXPECT_EQ(LoadColor(path, color),
             path + ": several colour layers (left, right); choose one with --color-layer");
-  EXPECT_THAT(LoadIdImage(path, kObjectSelector, "", ids),
+  EXPECT_THAT(LoadIdImage(path, IdChannel::kObject, "", ids),
               HasSubstr("several object-index channels (left.IndexOB.X, right.IndexOB.X)"));
   ExrColorOptions right;
   right.layer = "right";
-  ASSERT_EQ(LoadFrameImages(path, right, path, kObjectSelector, "right.IndexOB.X", color, ids), "");
+  ASSERT_EQ(LoadFrameImages(path, right, path, IdChannel::kObject, "right.IndexOB.X", color, ids),
+            "");
   ExpectPixel(color, 0, 0, 65535, 0, 0, 65535);
   ExpectPixel(color, 2, 0, 65535, 65535, 0, 65535);
   EXPECT_THAT(ids.ids, ::testing::ElementsAre(7, 8, 9));
@@ -632,7 +634,7 @@ TEST(ExrParts, ColourAndIdsOfDifferentPartsAreReadTogether) {
                        {"passes", frame, Box(1, 1, 2, 1), {{"IndexMA.X", Imf::FLOAT, {4, 5}}}}});
   ColorImage color;
   IdImage ids;
-  ASSERT_EQ(LoadFrameImages(path, {}, path, kMaterialEffectsSelector, "", color, ids), "");
+  ASSERT_EQ(LoadFrameImages(path, {}, path, IdChannel::kMaterialEffects, "", color, ids), "");
   ExpectPixel(color, 0, 0, 65535, 0, 0, 65535);
   ExpectPixel(color, 2, 1, 65535, 0, 0, 65535);
   EXPECT_THAT(ids.ids, ::testing::ElementsAre(0, 0, 0, 0, 4, 5));
@@ -707,7 +709,7 @@ TEST(ExrOnePass, GivesWhatSeparateReadsGiveFromScanlinesOrTilesWithAnyThreadCoun
   ColorImage alone;
   IdImage aloneIds;
   ASSERT_EQ(LoadColor(scanlines, alone), "");
-  ASSERT_EQ(LoadIdImage(scanlines, kObjectSelector, "", aloneIds), "");
+  ASSERT_EQ(LoadIdImage(scanlines, IdChannel::kObject, "", aloneIds), "");
   ASSERT_EQ(alone.width, 2049);
   ASSERT_EQ(alone.height, 203);
   for (const std::string& path : {scanlines, tiles}) {
@@ -715,7 +717,7 @@ TEST(ExrOnePass, GivesWhatSeparateReadsGiveFromScanlinesOrTilesWithAnyThreadCoun
       SetExrDecodeThreads(threads);
       ColorImage color;
       IdImage together;
-      ASSERT_EQ(LoadFrameImages(path, {}, path, kObjectSelector, "", color, together), "");
+      ASSERT_EQ(LoadFrameImages(path, {}, path, IdChannel::kObject, "", color, together), "");
       EXPECT_TRUE(SamePixels(color, alone)) << path << ", " << threads << " threads";
       EXPECT_EQ(together.ids, aloneIds.ids) << path << ", " << threads << " threads";
     }
@@ -730,7 +732,7 @@ TEST(ExrFailures, OversizeDataWindowAndBrokenFilesAreRefused) {
   ColorImage image;
   IdImage ids;
   EXPECT_THAT(LoadColor(wide, image), HasSubstr("70000 x 1 pixels is larger than 65535"));
-  EXPECT_THAT(LoadIdImage(wide, kObjectSelector, "Y", ids), HasSubstr("larger than 65535"));
+  EXPECT_THAT(LoadIdImage(wide, IdChannel::kObject, "Y", ids), HasSubstr("larger than 65535"));
   // A frame of 4 x 1 whose data window claims 70000 pixels a row: OpenEXR
   // would set aside buffers for the claim, and refuses it by the limit.
   const std::string overscan = dir.Path("overscan.exr");
