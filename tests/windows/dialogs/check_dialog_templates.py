@@ -7,7 +7,7 @@ template order (which is also the tab order). The tables are the dialogs as
 reviewed; an edit of res/dialogs.rc that changes what the host shows fails
 here until the table is changed with it.
 
-usage: check_dialog_templates.py --windres WINDRES MODULE"""
+usage: check_dialog_templates.py --windres WINDRES --version VERSION MODULE"""
 import argparse
 import codecs
 import re
@@ -41,7 +41,8 @@ ABOUT_CONTROLS = [
     (-1, "Static", "Written by the Selvo developers", SS_RIGHT | WS_GROUP, 116, 73, 110, 9),
     (-1, "Static", 103, SS_BITMAP | SS_REALSIZEIMAGE, 21, 20, 38, 48, WS_EX_STATICEDGE),
     (-1, "Static", "Help: see the README", SS_RIGHT | WS_GROUP, 119, 82, 107, 9),
-    (-1, "Static", "Selvo 1.1\nfor 3DS MAX R4", SS_RIGHT | WS_GROUP, 110, 21, 116, 17),
+    # The about title, with the project's major and minor version.
+    (-1, "Static", "Selvo {version}\nfor 3DS MAX R4", SS_RIGHT | WS_GROUP, 110, 21, 116, 17),
 ]
 
 SETUP_CONTROLS = [
@@ -315,8 +316,12 @@ def template_differences(number, expected, actual):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--windres", required=True)
+    parser.add_argument("--version", required=True, help="the project's, MAJOR.MINOR.PATCH")
     parser.add_argument("module")
     args = parser.parse_args()
+    major_minor = ".".join(args.version.split(".")[:2])
+    ABOUT_CONTROLS[:] = [row[:2] + (row[2].format(version=major_minor),) + row[3:]
+                         if isinstance(row[2], str) else row for row in ABOUT_CONTROLS]
     rc_text = subprocess.run([args.windres, "-i", args.module, "-O", "rc"], check=True,
                              capture_output=True, text=True).stdout
     templates = read_templates(rc_text)
