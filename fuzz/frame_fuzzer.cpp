@@ -23,7 +23,7 @@
 #include "core/frame_driver.h"
 #include "fuzz/byte_reader.h"
 #include "fuzz/fuzz_check.h"
-#include "tests/pcx_decode.h"
+#include "testing/pcx_decode.h"
 
 namespace {
 

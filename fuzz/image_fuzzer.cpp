@@ -8,9 +8,9 @@
 #include <string>
 
 #include "fuzz/fuzz_check.h"
-#include "fuzz/temp_file.h"
 #include "imageio/image_loader.h"
 #include "imageio/png/png_io.h"
+#include "testing/scratch_dir.h"
 
 namespace {
 
@@ -41,8 +41,9 @@ void CheckPlainPngAgreesWithLibpng(const std::string& path) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-  static ScratchFile file;
-  const std::string& path = file.Write(data, size);
+  static const test::ScratchDir dir;
+  static const std::string path = dir.Path("input");
+  test::WriteBytes(path, data, size);
 
   ExrColorOptions options;
   options.linear = size % 2 == 1;  // both transfer functions, by the input's length

@@ -7,12 +7,13 @@
 
 #include "cli/config/config_command.h"
 #include "fuzz/fuzz_check.h"
-#include "fuzz/temp_file.h"
 #include "pcx/pcx_palette.h"
+#include "testing/scratch_dir.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-  static ScratchFile file(".pcx");
-  const std::string& path = file.Write(data, size);
+  static const selvo::test::ScratchDir dir;
+  static const std::string path = dir.Path("input.pcx");
+  selvo::test::WriteBytes(path, data, size);
 
   uint8_t palette[768];
   std::memset(palette, 0x5A, sizeof palette);

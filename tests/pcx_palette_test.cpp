@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "pcx/pcx_writer.h"
-#include "tests/scratch_dir.h"
+#include "testing/scratch_dir.h"
 
 namespace selvo {
 namespace {

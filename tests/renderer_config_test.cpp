@@ -7,24 +7,19 @@
 #include <string>
 #include <vector>
 
+#include "testing/block_bytes.h"
+
 namespace selvo {
 namespace {
 
-using Block = std::vector<uint8_t>;
+using test::Block;
+using test::PutU32;
+using test::U32At;
 
 Block Saved(const RendererConfig& config) {
   Block block(kConfigSize, 0xEE);
   EXPECT_TRUE(SaveConfig(config, block.data()));
   return block;
-}
-
-uint32_t U32At(const Block& block, std::size_t offset) {
-  return uint32_t(block[offset]) | uint32_t(block[offset + 1]) << 8 |
-         uint32_t(block[offset + 2]) << 16 | uint32_t(block[offset + 3]) << 24;
-}
-
-void PutU32(Block& block, std::size_t offset, uint32_t value) {
-  for (int i = 0; i < 4; ++i) block[offset + i] = uint8_t(value >> (8 * i));
 }
 
 TEST(RendererConfig, FreshBlockHoldsTheDefaultsAtTheirOffsets) {

@@ -18,7 +18,8 @@
 
 #include "core/frame_driver.h"
 #include "demo/demo_scene.h"
-#include "tests/cli/test_files.h"
+#include "testing/memory_frame.h"
+#include "testing/test_files.h"
 
 namespace selvo {
 namespace {
@@ -83,24 +84,16 @@ Decoded DecodeWithPillow(const std::string& image) {
   return decoded;
 }
 
-// The test's own frame over the demo scene, to get the core's indices
+// The test's own frame of the demo scene, to get the core's indices
 // without any of the command's code.
-FrameView SceneFrame(DemoScene& scene, int frame) {
-  FrameView view;
-  view.width = scene.width;
-  view.height = scene.height;
-  view.pixels = scene.pixels.data();
-  view.materialIds.bytes = scene.materialIds.data();
-  view.objectIds.words = scene.objectIds.data();
-  view.frameNumber = frame;
-  return view;
+test::MemoryFrame SceneFrame(DemoScene scene, int frameNumber) {
+  test::MemoryFrame frame(scene.width, scene.height);
+  frame.pixels = std::move(scene.pixels);
+  frame.materialIds = std::move(scene.materialIds);
+  frame.objectIds = std::move(scene.objectIds);
+  frame.frameNumber = frameNumber;
+  return frame;
 }
-
-class QuietProgress : public RowProgress {
- public:
-  void ReportProgress(int, int) override {}
-  bool StopRequested() override { return false; }
-};
 
 TEST(EndToEnd, DemoPcxAndPreviewHoldTheCoresIndices) {
   ScratchDir dir;
@@ -112,11 +105,11 @@ TEST(EndToEnd, DemoPcxAndPreviewHoldTheCoresIndices) {
   ScratchDir elsewhere;  // the core's own run writes its PCX here
   RendererConfig config = DemoConfig();
   SetOutputName(config, elsewhere.Path("core.pcx"));
-  DemoScene scene = RenderDemoScene(kDemoWidth, kDemoHeight, kDemoFrame);
-  QuietProgress progress;
+  test::MemoryFrame scene =
+      SceneFrame(RenderDemoScene(kDemoWidth, kDemoHeight, kDemoFrame), kDemoFrame);
+  test::NoProgress progress;
   FrameBuffers buffers;
-  ASSERT_EQ(RenderFrame(config, SceneFrame(scene, kDemoFrame), progress, buffers).status,
-            FrameStatus::kWritten);
+  ASSERT_EQ(RenderFrame(config, scene.View(), progress, buffers).status, FrameStatus::kWritten);
 
   const std::vector<uint8_t> palette(config.palette, config.palette + 768);
   for (const char* file : {"demo0001.pcx", "preview.png"}) {

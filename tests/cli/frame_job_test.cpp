@@ -10,7 +10,7 @@
 #include "core/map_pixel.h"
 #include "imageio/png/png_io.h"
 #include "pcx/pcx_writer.h"
-#include "tests/cli/test_files.h"
+#include "testing/test_files.h"
 
 namespace selvo {
 namespace {

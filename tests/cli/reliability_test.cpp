@@ -22,7 +22,7 @@
 #include "files/atomic_file.h"
 #include "imageio/image_loader.h"
 #include "imageio/text.h"
-#include "tests/cli/test_files.h"
+#include "testing/test_files.h"
 
 namespace selvo {
 namespace {

@@ -11,7 +11,7 @@
 #include "cli/config/settings_file.h"
 #include "cli/config/settings_text.h"
 #include "pcx/pcx_writer.h"
-#include "tests/cli/test_files.h"
+#include "testing/test_files.h"
 
 namespace selvo {
 namespace {

@@ -11,7 +11,7 @@
 
 #include "core/renderer_config.h"
 #include "imageio/image_loader.h"
-#include "tests/cli/test_files.h"
+#include "testing/test_files.h"
 
 namespace selvo {
 namespace {

@@ -8,7 +8,7 @@
 
 #include "imageio/palette/palette_files.h"
 #include "imageio/png/png_io.h"
-#include "tests/cli/test_files.h"
+#include "testing/test_files.h"
 
 namespace selvo {
 namespace {

@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "imageio/png/png_io.h"
-#include "tests/cli/test_files.h"
+#include "testing/test_files.h"
 
 namespace selvo {
 namespace {

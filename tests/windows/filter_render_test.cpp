@@ -9,7 +9,7 @@
 #include <set>
 
 #include "host/progress_window.h"
-#include "tests/pcx_decode.h"
+#include "testing/pcx_decode.h"
 #include "windows_test_support.h"
 
 namespace {

@@ -1,6 +1,8 @@
-// A fresh folder per test, removed with everything in it when the object goes.
+// A fresh folder per test (or per fuzzing process), removed with everything
+// in it when the object goes, and whole files read and written in it.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -22,5 +24,12 @@ class ScratchDir {
  private:
   std::filesystem::path root_;
 };
+
+std::vector<uint8_t> ReadBytes(const std::string& path);
+// Aborts when the file cannot be written: nothing could be tested with it.
+void WriteBytes(const std::string& path, const uint8_t* data, std::size_t size);
+inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+  WriteBytes(path, bytes.data(), bytes.size());
+}
 
 }  // namespace selvo::test

@@ -10,7 +10,7 @@
 #include <ImathBox.h>
 #include <ImfPixelType.h>
 
-#include "tests/scratch_dir.h"
+#include "testing/scratch_dir.h"
 
 namespace selvo::test {
 
@@ -62,8 +62,5 @@ void WriteExrParts(const std::string& path, const std::vector<ExrPart>& parts);
 // Chroma is stored per 2 x 2 pixels, so width and height are even.
 void WriteLumaChromaExr(const std::string& path, int width, int height,
                         const std::vector<float>& rgba);
-
-std::vector<uint8_t> ReadBytes(const std::string& path);
-void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 
 }  // namespace selvo::test

@@ -1,4 +1,4 @@
-#include "tests/cli/test_files.h"
+#include "testing/test_files.h"
 
 #include <png.h>
 
@@ -18,8 +18,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 #include <type_traits>
 
@@ -231,16 +229,6 @@ void WriteLumaChromaExr(const std::string& path, int width, int height,
   file.setYCRounding(10, 10);  // every bit of a half float, not the 7 and 5 it keeps by default
   file.setFrameBuffer(pixels.data(), 1, std::size_t(width));
   file.writePixels(height);
-}
-
-std::vector<uint8_t> ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
 }  // namespace selvo::test

@@ -1,9 +1,13 @@
-#include "tests/scratch_dir.h"
+#include "testing/scratch_dir.h"
 
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 
 namespace selvo::test {
 
@@ -27,6 +31,17 @@ std::vector<std::string> ScratchDir::Files() const {
     names.push_back(entry.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
+}
+
+std::vector<uint8_t> ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteBytes(const std::string& path, const uint8_t* data, std::size_t size) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr || std::fwrite(data, 1, size, file) != size || std::fclose(file) != 0)
+    std::abort();
 }
 
 }  // namespace selvo::test

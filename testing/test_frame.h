@@ -8,7 +8,7 @@
 
 #include "core/map_pixel.h"
 
-namespace selvo::bench {
+namespace selvo::test {
 
 struct TestFrame {
   int width = 0;
@@ -22,4 +22,4 @@ struct TestFrame {
 // changes.
 TestFrame MakeTestFrame(int width, int height, uint32_t seed);
 
-}  // namespace selvo::bench
+}  // namespace selvo::test

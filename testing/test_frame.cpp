@@ -1,10 +1,10 @@
-#include "bench/test_frame.h"
+#include "testing/test_frame.h"
 
 #include <algorithm>
 #include <cmath>
 #include <random>
 
-namespace selvo::bench {
+namespace selvo::test {
 namespace {
 
 struct Sphere {
@@ -72,4 +72,4 @@ TestFrame MakeTestFrame(int width, int height, uint32_t seed) {
   return frame;
 }
 
-}  // namespace selvo::bench
+}  // namespace selvo::test
