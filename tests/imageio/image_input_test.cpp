@@ -2,9 +2,8 @@
 #include <png.h>
 
 #include <cmath>
-#include <limits>
-
 #include <filesystem>
+#include <limits>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -17,118 +16,131 @@ namespace selvo {
 namespace {
 
 using test::ExrChannel;
-using test::ScratchDir;
+using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+
+// A pixel as it must read at (x, y).
+struct PixelAt {
+  int x, y;
+  uint16_t r, g, b, a;
+};
+
+void ExpectPixels(const ColorImage& image, const std::vector<PixelAt>& expected,
+                  const std::string& what = "") {
+  for (const PixelAt& e : expected) {
+    const Pixel64& p = image.pixels[std::size_t(e.y) * image.width + e.x];
+    const auto at = [&] {
+      return what + " (" + std::to_string(e.x) + ", " + std::to_string(e.y) + ")";
+    };
+    EXPECT_EQ(p.r, e.r) << at();
+    EXPECT_EQ(p.g, e.g) << at();
+    EXPECT_EQ(p.b, e.b) << at();
+    EXPECT_EQ(p.a, e.a) << at();
+  }
+}
 
 std::string LoadColor(const std::string& path, ColorImage& image, ExrColorOptions options = {}) {
   return LoadColorImage(path, options, image);
 }
 
-void ExpectPixel(const ColorImage& image, int x, int y, uint16_t r, uint16_t g, uint16_t b,
-                 uint16_t a) {
-  const Pixel64& p = image.pixels[std::size_t(y) * image.width + x];
-  EXPECT_EQ(p.r, r) << "(" << x << ", " << y << ")";
-  EXPECT_EQ(p.g, g) << "(" << x << ", " << y << ")";
-  EXPECT_EQ(p.b, b) << "(" << x << ", " << y << ")";
-  EXPECT_EQ(p.a, a) << "(" << x << ", " << y << ")";
-}
+// Every test writes its files into a folder of its own.
+class ImageInput : public ::testing::Test {
+ protected:
+  test::ScratchDir dir;
+};
+using PngColor = ImageInput;
+using PngIds = ImageInput;
+using PngFailures = ImageInput;
+using MalformedInputs = ImageInput;
+using ExrColor = ImageInput;
+using ExrIds = ImageInput;
+using ExrLumaChroma = ImageInput;
+using ExrWindows = ImageInput;
+using ExrParts = ImageInput;
+using ExrOnePass = ImageInput;
+using ExrFailures = ImageInput;
 
 // --- PNG colour -------------------------------------------------------------
 
-TEST(PngColor, EightBitRgbScalesBy257AndReadsOpaque) {
-  ScratchDir dir;
-  const std::string path = dir.Path("c.png");
-  // 3 x 2, every sample different, so swaps and flips show.
-  test::WritePng(path, 3, 2, PNG_COLOR_TYPE_RGB, 8,
-                 {1, 2, 3, 10, 20, 30, 255, 0, 128, 4, 5, 6, 40, 50, 60, 7, 8, 9});
-  ColorImage image;
-  ASSERT_EQ(LoadColor(path, image), "");
-  ASSERT_EQ(image.width, 3);
-  ASSERT_EQ(image.height, 2);
-  ExpectPixel(image, 0, 0, 257, 514, 771, 65535);
-  ExpectPixel(image, 2, 0, 65535, 0, 32896, 65535);
-  ExpectPixel(image, 0, 1, 1028, 1285, 1542, 65535);
-  ExpectPixel(image, 2, 1, 1799, 2056, 2313, 65535);
+// An 8-bit value v reads as v x 257, so that 255 is 65535; 16-bit values as
+// they are; grey fills all three components; alpha reads as 65535 where the
+// file has none; a palette image reads as its entries' colours.
+TEST_F(PngColor, EveryKindReadsAsSixteenBitLevels) {
+  struct Case {
+    const char* name;
+    int width, height, colorType, bitDepth;
+    std::vector<uint16_t> samples;
+    std::vector<uint8_t> palette;
+    std::vector<PixelAt> expected;
+  };
+  // clang-format off
+  const Case cases[] = {
+      // 3 x 2, every sample different, so swaps and flips show.
+      {"rgb8", 3, 2, PNG_COLOR_TYPE_RGB, 8,
+       {1, 2, 3, 10, 20, 30, 255, 0, 128, 4, 5, 6, 40, 50, 60, 7, 8, 9}, {},
+       {{0, 0, 257, 514, 771, 65535}, {2, 0, 65535, 0, 32896, 65535},
+        {0, 1, 1028, 1285, 1542, 65535}, {2, 1, 1799, 2056, 2313, 65535}}},
+      {"rgba16", 2, 1, PNG_COLOR_TYPE_RGB_ALPHA, 16,
+       {0x1234, 0xABCD, 0x0001, 0x8000, 65535, 0, 300, 7}, {},
+       {{0, 0, 0x1234, 0xABCD, 0x0001, 0x8000}, {1, 0, 65535, 0, 300, 7}}},
+      {"grey8", 2, 1, PNG_COLOR_TYPE_GRAY, 8, {0, 200}, {},
+       {{1, 0, 51400, 51400, 51400, 65535}}},
+      {"grey_alpha8", 1, 1, PNG_COLOR_TYPE_GRAY_ALPHA, 8, {100, 50}, {},
+       {{0, 0, 25700, 25700, 25700, 12850}}},
+      {"grey16", 1, 1, PNG_COLOR_TYPE_GRAY, 16, {40000}, {},
+       {{0, 0, 40000, 40000, 40000, 65535}}},
+      {"palette", 2, 1, PNG_COLOR_TYPE_PALETTE, 8, {1, 0}, {10, 20, 30, 200, 100, 0},
+       {{0, 0, 200 * 257, 100 * 257, 0, 65535}, {1, 0, 10 * 257, 20 * 257, 30 * 257, 65535}}},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    const std::string path = dir.Path(std::string(c.name) + ".png");
+    test::WritePng(path, c.width, c.height, c.colorType, c.bitDepth, c.samples, c.palette);
+    ColorImage image;
+    ASSERT_EQ(LoadColor(path, image), "") << c.name;
+    ASSERT_EQ(image.width, c.width) << c.name;
+    ASSERT_EQ(image.height, c.height) << c.name;
+    ExpectPixels(image, c.expected, c.name);
+  }
 }
 
-TEST(PngColor, SixteenBitRgbaKeepsValuesAndAlpha) {
-  ScratchDir dir;
-  const std::string path = dir.Path("c.png");
-  test::WritePng(path, 2, 1, PNG_COLOR_TYPE_RGB_ALPHA, 16,
-                 {0x1234, 0xABCD, 0x0001, 0x8000, 65535, 0, 300, 7});
-  ColorImage image;
-  ASSERT_EQ(LoadColor(path, image), "");
-  ExpectPixel(image, 0, 0, 0x1234, 0xABCD, 0x0001, 0x8000);
-  ExpectPixel(image, 1, 0, 65535, 0, 300, 7);
-}
-
-TEST(PngColor, GreyAndGreyAlphaFillAllThreeComponents) {
-  ScratchDir dir;
-  ColorImage grey, greyAlpha, grey16;
-  test::WritePng(dir.Path("g.png"), 2, 1, PNG_COLOR_TYPE_GRAY, 8, {0, 200});
-  test::WritePng(dir.Path("ga.png"), 1, 1, PNG_COLOR_TYPE_GRAY_ALPHA, 8, {100, 50});
-  test::WritePng(dir.Path("g16.png"), 1, 1, PNG_COLOR_TYPE_GRAY, 16, {40000});
-  ASSERT_EQ(LoadColor(dir.Path("g.png"), grey), "");
-  ASSERT_EQ(LoadColor(dir.Path("ga.png"), greyAlpha), "");
-  ASSERT_EQ(LoadColor(dir.Path("g16.png"), grey16), "");
-  ExpectPixel(grey, 1, 0, 51400, 51400, 51400, 65535);
-  ExpectPixel(greyAlpha, 0, 0, 25700, 25700, 25700, 12850);
-  ExpectPixel(grey16, 0, 0, 40000, 40000, 40000, 65535);
-}
-
-TEST(PngColor, PaletteImageReadsItsColours) {
-  ScratchDir dir;
-  const std::string path = dir.Path("p.png");
-  test::WritePng(path, 2, 1, PNG_COLOR_TYPE_PALETTE, 8, {1, 0}, {10, 20, 30, 200, 100, 0});
-  ColorImage image;
-  ASSERT_EQ(LoadColor(path, image), "");
-  ExpectPixel(image, 0, 0, 200 * 257, 100 * 257, 0, 65535);
-  ExpectPixel(image, 1, 0, 10 * 257, 20 * 257, 30 * 257, 65535);
-}
-
-TEST(PngColor, InterlacedImageReadsInRowOrder) {
-  ScratchDir dir;
+TEST_F(PngColor, InterlacedImageReadsInRowOrder) {
   const std::string path = dir.Path("adam7.png");
   std::vector<uint16_t> samples;
-  for (int i = 0; i < 9 * 7; ++i)
+  std::vector<PixelAt> expected;
+  for (int i = 0; i < 9 * 7; ++i) {
     samples.insert(samples.end(), {uint16_t(i), uint16_t(i * 4000), 3});
+    expected.push_back({i % 9, i / 9, uint16_t(i), uint16_t(i * 4000), 3, 65535});
+  }
   test::WritePng(path, 9, 7, PNG_COLOR_TYPE_RGB, 16, samples, {}, /*interlaced=*/true);
   ColorImage image;
   ASSERT_EQ(LoadColor(path, image), "");
-  for (int i = 0; i < 9 * 7; ++i)
-    ExpectPixel(image, i % 9, i / 9, uint16_t(i), uint16_t(i * 4000), 3, 65535);
+  ExpectPixels(image, expected);
 }
 
 // --- PNG IDs ----------------------------------------------------------------
 
-TEST(PngIds, GreyValuesAreTheIdsUnscaledAtEveryDepth) {
-  ScratchDir dir;
-  test::WritePng(dir.Path("i8.png"), 3, 1, PNG_COLOR_TYPE_GRAY, 8, {0, 7, 255});
-  test::WritePng(dir.Path("i16.png"), 3, 1, PNG_COLOR_TYPE_GRAY, 16, {0, 300, 65535});
-  test::WritePng(dir.Path("i4.png"), 3, 1, PNG_COLOR_TYPE_GRAY, 4, {0, 3, 15});
-  IdImage ids8, ids16, ids4;
-  ASSERT_EQ(LoadIdImage(dir.Path("i8.png"), IdChannel::kMaterialEffects, "", ids8), "");
-  ASSERT_EQ(LoadIdImage(dir.Path("i16.png"), IdChannel::kObject, "", ids16), "");
-  ASSERT_EQ(LoadIdImage(dir.Path("i4.png"), IdChannel::kObject, "", ids4), "");
-  EXPECT_THAT(ids8.ids, ::testing::ElementsAre(0, 7, 255));
-  EXPECT_THAT(ids16.ids, ::testing::ElementsAre(0, 300, 65535));
-  EXPECT_THAT(ids4.ids, ::testing::ElementsAre(0, 3, 15));
-}
-
-TEST(PngIds, ColourImageIsRefusedAsIds) {
-  ScratchDir dir;
-  const std::string path = dir.Path("rgb.png");
-  test::WritePng(path, 1, 1, PNG_COLOR_TYPE_RGB, 8, {1, 2, 3});
-  IdImage ids;
-  const std::string error = LoadIdImage(path, IdChannel::kObject, "", ids);
-  EXPECT_THAT(error, HasSubstr(path));
-  EXPECT_THAT(error, HasSubstr("greyscale"));
+TEST_F(PngIds, GreyValuesAreTheIdsUnscaledAtEveryDepth) {
+  struct Case {
+    int bitDepth;
+    IdChannel channel;
+    std::vector<uint16_t> ids;
+  };
+  const Case cases[] = {{8, IdChannel::kMaterialEffects, {0, 7, 255}},
+                        {16, IdChannel::kObject, {0, 300, 65535}},
+                        {4, IdChannel::kObject, {0, 3, 15}}};
+  for (const Case& c : cases) {
+    const std::string path = dir.Path("i" + std::to_string(c.bitDepth) + ".png");
+    test::WritePng(path, 3, 1, PNG_COLOR_TYPE_GRAY, c.bitDepth, c.ids);
+    IdImage ids;
+    ASSERT_EQ(LoadIdImage(path, c.channel, "", ids), "") << c.bitDepth;
+    EXPECT_EQ(ids.ids, c.ids) << c.bitDepth << " bits";
+  }
 }
 
 // --- PNG failures -----------------------------------------------------------
 
-TEST(PngFailures, OversizeImageIsRefusedBeforeItsPixelsAreRead) {
-  ScratchDir dir;
+TEST_F(PngFailures, OversizeImageIsRefusedBeforeItsPixelsAreRead) {
   const std::string path = dir.Path("wide.png");
   test::WritePng(path, 70000, 1, PNG_COLOR_TYPE_GRAY, 8, std::vector<uint16_t>(70000, 1));
   // Keep the signature, the header chunk and the first pixel chunk's length
@@ -142,33 +154,44 @@ TEST(PngFailures, OversizeImageIsRefusedBeforeItsPixelsAreRead) {
   EXPECT_THAT(LoadIdImage(path, IdChannel::kObject, "", ids), HasSubstr("larger than 65535"));
 }
 
-TEST(PngFailures, BrokenMissingAndForeignFilesGiveOneLineErrors) {
-  ScratchDir dir;
-  const std::string cut = dir.Path("cut.png");
-  test::WritePng(cut, 40, 40, PNG_COLOR_TYPE_RGB, 8, std::vector<uint16_t>(4800, 9));
-  std::vector<uint8_t> bytes = test::ReadBytes(cut);
-  bytes.resize(bytes.size() - 30);
-  test::WriteBytes(cut, bytes);
+// Each refusal is one line that names the file and says what is wrong.
+TEST_F(PngFailures, BrokenMissingForeignAndColourAsIdsAreRefusedByName) {
+  test::WritePng(dir.Path("cut.png"), 40, 40, PNG_COLOR_TYPE_RGB, 8,
+                 std::vector<uint16_t>(4800, 9));
+  std::vector<uint8_t> cut = test::ReadBytes(dir.Path("cut.png"));
+  cut.resize(cut.size() - 30);
+  test::WriteBytes(dir.Path("cut.png"), cut);
   test::WriteBytes(dir.Path("text.png"), {'h', 'e', 'l', 'l', 'o', '\n'});
-
-  ColorImage image;
-  const std::string truncated = LoadColor(cut, image);
-  EXPECT_EQ(truncated, cut + ": truncated PNG file (it ends after " + std::to_string(bytes.size()) +
-                           " bytes)");
-  EXPECT_THAT(LoadColor(dir.Path("text.png"), image),
-              HasSubstr("text.png: neither a PNG nor an OpenEXR file"));
-  EXPECT_THAT(LoadColor(dir.Path("missing.png"), image),
-              HasSubstr("missing.png: cannot open file"));
   std::filesystem::create_directory(dir.Path("frames.png"));
-  EXPECT_EQ(LoadColor(dir.Path("frames.png"), image),
-            dir.Path("frames.png") + ": is a folder, not a PNG or OpenEXR file");
-  EXPECT_EQ(truncated.find('\n'), std::string::npos);
+  test::WritePng(dir.Path("rgb.png"), 1, 1, PNG_COLOR_TYPE_RGB, 8, {1, 2, 3});
+
+  struct Case {
+    const char* name;
+    bool asIds;
+    std::string problem;
+  };
+  const Case cases[] = {
+      {"cut.png", false,
+       "truncated PNG file (it ends after " + std::to_string(cut.size()) + " bytes)"},
+      {"text.png", false, "neither a PNG nor an OpenEXR file"},
+      {"missing.png", false, "cannot open file"},
+      {"frames.png", false, "is a folder, not a PNG or OpenEXR file"},
+      {"rgb.png", true, "an ID image must be a greyscale PNG without alpha"},
+  };
+  for (const Case& c : cases) {
+    const std::string path = dir.Path(c.name);
+    ColorImage image;
+    IdImage ids;
+    const std::string error =
+        c.asIds ? LoadIdImage(path, IdChannel::kObject, "", ids) : LoadColor(path, image);
+    EXPECT_EQ(error.rfind(path + ": " + c.problem, 0), 0u) << error;
+    EXPECT_EQ(error.find('\n'), std::string::npos) << c.name;
+  }
 }
 
 // Damaged and foreign files, each of which must give an error naming the
 // file, never a crash or an image.
-TEST(MalformedInputs, EveryDamagedFileIsRefusedCleanly) {
-  ScratchDir dir;
+TEST_F(MalformedInputs, EveryDamagedFileIsRefusedCleanly) {
   test::WritePng(dir.Path("good.png"), 6, 5, PNG_COLOR_TYPE_GRAY, 8, std::vector<uint16_t>(30, 3));
   test::WriteExr(dir.Path("good.exr"), 6, 5,
                  {{"R", Imf::HALF, std::vector<float>(30, 1)},
@@ -213,40 +236,6 @@ TEST(MalformedInputs, EveryDamagedFileIsRefusedCleanly) {
 
 // --- EXR colour -------------------------------------------------------------
 
-TEST(ExrColor, SrgbEncodingByDefaultAndValuesAsTheyAreWhenLinear) {
-  ScratchDir dir;
-  const std::string path = dir.Path("c.exr");
-  // Linear 0.5 is sRGB 0.735357 (48192 of 65535); 0.0031308 is the knee,
-  // 0.040450 (2651); out-of-range values clamp.
-  test::WriteExr(path, 3, 2,
-                 {{"R", Imf::FLOAT, {0.5f, 0, 1, 2, -1, 0.0031308f}},
-                  {"G", Imf::FLOAT, {0, 0.5f, 0, 0, 0, 0}},
-                  {"B", Imf::FLOAT, {0, 0, 0.5f, 0, 0, 0}},
-                  {"A", Imf::FLOAT, {0.5f, 1, 1, 1, 1, 0}}});
-  ColorImage srgb, linear;
-  ASSERT_EQ(LoadColor(path, srgb), "");
-  ExrColorOptions raw;
-  raw.linear = true;
-  ASSERT_EQ(LoadColor(path, linear, raw), "");
-  ExpectPixel(srgb, 0, 0, 48192, 0, 0, 32768);  // alpha is never encoded
-  ExpectPixel(srgb, 1, 0, 0, 48192, 0, 65535);
-  ExpectPixel(srgb, 2, 0, 65535, 0, 48192, 65535);
-  ExpectPixel(srgb, 0, 1, 65535, 0, 0, 65535);
-  ExpectPixel(srgb, 1, 1, 0, 0, 0, 65535);
-  ExpectPixel(srgb, 2, 1, 2651, 0, 0, 0);
-  ExpectPixel(linear, 0, 0, 32768, 0, 0, 32768);
-  ExpectPixel(linear, 2, 1, 205, 0, 0, 0);
-}
-
-TEST(ExrColor, GreyImageWithoutAlphaReadsOpaque) {
-  ScratchDir dir;
-  const std::string path = dir.Path("y.exr");
-  test::WriteExr(path, 1, 1, {{"Y", Imf::HALF, {1.0f}}});
-  ColorImage image;
-  ASSERT_EQ(LoadColor(path, image), "");
-  ExpectPixel(image, 0, 0, 65535, 65535, 65535, 65535);
-}
-
 // A multilayer file as Blender writes it: every pass of a view layer.
 std::vector<ExrChannel> BlenderLayer(const std::string& layer, const std::string& objectPass,
                                      const std::string& materialPass) {
@@ -259,19 +248,53 @@ std::vector<ExrChannel> BlenderLayer(const std::string& layer, const std::string
           {layer + "." + materialPass, Imf::FLOAT, {7, 6, 5, 4, 3, 2}}};
 }
 
-TEST(ExrColor, MultilayerFileUsesItsCombinedLayer) {
-  ScratchDir dir;
-  const std::string path = dir.Path("ml.exr");
-  test::WriteExr(path, 3, 2, BlenderLayer("ViewLayer", "IndexOB.X", "IndexMA.X"));
-  ColorImage image;
-  ASSERT_EQ(LoadColor(path, image), "");
-  ExpectPixel(image, 0, 0, 65535, 0, 0, 65535);
-  ExpectPixel(image, 2, 1, 65535, 0, 0, 0);
-  ExpectPixel(image, 1, 1, 0, 65535, 0, 65535);
+// EXR colour is encoded with the sRGB curve unless it is taken as it is;
+// alpha never is. A grey image (Y) fills all three components, and reads
+// opaque without alpha. A multilayer file is read from its Combined layer;
+// a data window away from the origin is the frame.
+TEST_F(ExrColor, ChannelsReadAsLevels) {
+  // Linear 0.5 is sRGB 0.735357 (48192 of 65535); 0.0031308 is the knee,
+  // 0.040450 (2651); out-of-range values clamp.
+  const std::vector<ExrChannel> ramp = {{"R", Imf::FLOAT, {0.5f, 0, 1, 2, -1, 0.0031308f}},
+                                        {"G", Imf::FLOAT, {0, 0.5f, 0, 0, 0, 0}},
+                                        {"B", Imf::FLOAT, {0, 0, 0.5f, 0, 0, 0}},
+                                        {"A", Imf::FLOAT, {0.5f, 1, 1, 1, 1, 0}}};
+  ExrColorOptions linear;
+  linear.linear = true;
+  struct Case {
+    const char* name;
+    int width, height;
+    std::vector<ExrChannel> channels;
+    int originX, originY;
+    ExrColorOptions options;
+    std::vector<PixelAt> expected;
+  };
+  // clang-format off
+  const Case cases[] = {
+      {"srgb", 3, 2, ramp, 0, 0, {},
+       {{0, 0, 48192, 0, 0, 32768}, {1, 0, 0, 48192, 0, 65535}, {2, 0, 65535, 0, 48192, 65535},
+        {0, 1, 65535, 0, 0, 65535}, {1, 1, 0, 0, 0, 65535}, {2, 1, 2651, 0, 0, 0}}},
+      {"linear", 3, 2, ramp, 0, 0, linear, {{0, 0, 32768, 0, 0, 32768}, {2, 1, 205, 0, 0, 0}}},
+      {"grey", 1, 1, {{"Y", Imf::HALF, {1.0f}}}, 0, 0, {}, {{0, 0, 65535, 65535, 65535, 65535}}},
+      {"multilayer", 3, 2, BlenderLayer("ViewLayer", "IndexOB.X", "IndexMA.X"), 0, 0, {},
+       {{0, 0, 65535, 0, 0, 65535}, {2, 1, 65535, 0, 0, 0}, {1, 1, 0, 65535, 0, 65535}}},
+      {"offset", 2, 1,
+       {{"R", Imf::FLOAT, {1, 0}}, {"G", Imf::FLOAT, {0, 0}}, {"B", Imf::FLOAT, {0, 1}}}, 10, 20,
+       {}, {{0, 0, 65535, 0, 0, 65535}, {1, 0, 0, 0, 65535, 65535}}},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    const std::string path = dir.Path(std::string(c.name) + ".exr");
+    test::WriteExr(path, c.width, c.height, c.channels, c.originX, c.originY);
+    ColorImage image;
+    ASSERT_EQ(LoadColor(path, image, c.options), "") << c.name;
+    ASSERT_EQ(image.width, c.width) << c.name;
+    ASSERT_EQ(image.height, c.height) << c.name;
+    ExpectPixels(image, c.expected, c.name);
+  }
 }
 
-TEST(ExrColor, SeveralViewLayersNeedAChoice) {
-  ScratchDir dir;
+TEST_F(ExrColor, SeveralViewLayersNeedAChoice) {
   const std::string path = dir.Path("two.exr");
   std::vector<ExrChannel> channels = BlenderLayer("Front", "IndexOB.X", "IndexMA.X");
   for (ExrChannel channel : BlenderLayer("Back", "IndexOB.X", "IndexMA.X")) {
@@ -285,7 +308,7 @@ TEST(ExrColor, SeveralViewLayersNeedAChoice) {
   ExrColorOptions back;
   back.layer = "Back.Combined";
   ASSERT_EQ(LoadColor(path, image, back), "");
-  ExpectPixel(image, 0, 0, 0, 65535, 65535, 0);
+  ExpectPixels(image, {{0, 0, 0, 65535, 65535, 0}});
 
   IdImage ids;
   EXPECT_THAT(LoadIdImage(path, IdChannel::kObject, "", ids),
@@ -294,23 +317,9 @@ TEST(ExrColor, SeveralViewLayersNeedAChoice) {
   EXPECT_EQ(ids.ids[3], 300);
 }
 
-TEST(ExrColor, DataWindowAwayFromTheOriginIsRead) {
-  ScratchDir dir;
-  const std::string path = dir.Path("offset.exr");
-  test::WriteExr(path, 2, 1,
-                 {{"R", Imf::FLOAT, {1, 0}}, {"G", Imf::FLOAT, {0, 0}}, {"B", Imf::FLOAT, {0, 1}}},
-                 10, 20);
-  ColorImage image;
-  ASSERT_EQ(LoadColor(path, image), "");
-  ASSERT_EQ(image.width, 2);
-  ExpectPixel(image, 0, 0, 65535, 0, 0, 65535);
-  ExpectPixel(image, 1, 0, 0, 0, 65535, 65535);
-}
-
 // --- EXR IDs ----------------------------------------------------------------
 
-TEST(ExrIds, BothNamingSchemesFollowTheSelectedChannel) {
-  ScratchDir dir;
+TEST_F(ExrIds, BothNamingSchemesFollowTheSelectedChannel) {
   const std::string older = dir.Path("older.exr");
   const std::string newer = dir.Path("newer.exr");
   test::WriteExr(older, 3, 2, BlenderLayer("ViewLayer", "IndexOB.X", "IndexMA.X"));
@@ -319,28 +328,42 @@ TEST(ExrIds, BothNamingSchemesFollowTheSelectedChannel) {
     IdImage objects, materials;
     ASSERT_EQ(LoadIdImage(path, IdChannel::kObject, "", objects), "");
     ASSERT_EQ(LoadIdImage(path, IdChannel::kMaterialEffects, "", materials), "");
-    EXPECT_THAT(objects.ids, ::testing::ElementsAre(0, 1, 2, 300, 4, 5)) << path;
-    EXPECT_THAT(materials.ids, ::testing::ElementsAre(7, 6, 5, 4, 3, 2)) << path;
+    EXPECT_THAT(objects.ids, ElementsAre(0, 1, 2, 300, 4, 5)) << path;
+    EXPECT_THAT(materials.ids, ElementsAre(7, 6, 5, 4, 3, 2)) << path;
   }
 }
 
-TEST(ExrIds, NamedChannelAndTopLevelPassAreFound) {
-  ScratchDir dir;
+TEST_F(ExrIds, NamedChannelAndTopLevelPassAreFound) {
   const std::string path = dir.Path("ids.exr");
   test::WriteExr(path, 2, 1, {{"IndexOB.X", Imf::FLOAT, {3, 4}}, {"mask.Y", Imf::HALF, {9, 8}}});
-  IdImage found, named;
-  ASSERT_EQ(LoadIdImage(path, IdChannel::kObject, "", found), "");
-  ASSERT_EQ(LoadIdImage(path, IdChannel::kObject, "mask.Y", named), "");
-  EXPECT_THAT(found.ids, ::testing::ElementsAre(3, 4));
-  EXPECT_THAT(named.ids, ::testing::ElementsAre(9, 8));
-  EXPECT_THAT(LoadIdImage(path, IdChannel::kObject, "nope", named),
-              HasSubstr("no channel \"nope\""));
-  EXPECT_THAT(LoadIdImage(path, IdChannel::kMaterialEffects, "", named),
-              HasSubstr("no material-index channel (IndexMA.X or Material Index.X)"));
+  struct Case {
+    IdChannel channel;
+    const char* requested;
+    std::vector<uint16_t> ids;
+    const char* problem;  // nullptr: read
+  };
+  const Case cases[] = {
+      {IdChannel::kObject, "", {3, 4}, nullptr},
+      {IdChannel::kObject, "mask.Y", {9, 8}, nullptr},
+      {IdChannel::kObject, "nope", {}, "no channel \"nope\""},
+      {IdChannel::kMaterialEffects,
+       "",
+       {},
+       "no material-index channel (IndexMA.X or Material Index.X)"},
+  };
+  for (const Case& c : cases) {
+    IdImage ids;
+    const std::string error = LoadIdImage(path, c.channel, c.requested, ids);
+    if (c.problem != nullptr) {
+      EXPECT_THAT(error, HasSubstr(c.problem)) << c.requested;
+    } else {
+      ASSERT_EQ(error, "") << c.requested;
+      EXPECT_EQ(ids.ids, c.ids) << c.requested;
+    }
+  }
 }
 
-TEST(ExrIds, NearlyWholeValuesRoundAndOthersAreRefused) {
-  ScratchDir dir;
+TEST_F(ExrIds, NearlyWholeValuesRoundAndOthersAreRefused) {
   struct Case {
     float value;
     const char* error;  // nullptr: accepted
@@ -393,8 +416,7 @@ TEST(ExrIds, NearlyWholeValuesRoundAndOthersAreRefused) {
 // and BY) is the same everywhere and survives being stored once per 2 x 2
 // pixels. What remains is the rounding of Y, RY and BY to half floats,
 // about 0.05% each: under 0.15% of a value, at most 40 of the sRGB levels.
-TEST(ExrLumaChroma, ConvertsToTheColoursOfTheSamePictureInRgb) {
-  ScratchDir dir;
+TEST_F(ExrLumaChroma, ConvertsToTheColoursOfTheSamePictureInRgb) {
   const int width = 6, height = 4;
   std::vector<float> rgba;
   std::vector<ExrChannel> rgb = {
@@ -426,7 +448,7 @@ TEST(ExrLumaChroma, ConvertsToTheColoursOfTheSamePictureInRgb) {
 
 // Layers are guessed to be the colour by R, G and B first; a
 // luminance/chroma layer only when there is none, a Y alone never.
-TEST(ExrLumaChroma, LayersWithRgbComeFirst) {
+TEST_F(ExrLumaChroma, LayersWithRgbComeFirst) {
   ExrColorChannels chosen;
   ASSERT_EQ(FindColorChannels({"beauty.B", "beauty.G", "beauty.R", "cam.BY", "cam.RY", "cam.Y"}, "",
                               chosen),
@@ -440,8 +462,7 @@ TEST(ExrLumaChroma, LayersWithRgbComeFirst) {
             "no colour channels (R, G, B) among IndexOB.X, mask.Y");
 }
 
-TEST(ExrLumaChroma, FilesOpenExrCannotConvertAreRefused) {
-  ScratchDir dir;
+TEST_F(ExrLumaChroma, FilesOpenExrCannotConvertAreRefused) {
   const std::vector<ExrChannel> fullChroma = {{"Y", Imf::HALF, {0.5f, 0.5f, 0.5f, 0.5f}},
                                               {"RY", Imf::HALF, {0.1f, 0.1f, 0.1f, 0.1f}},
                                               {"BY", Imf::HALF, {0.2f, 0.2f, 0.2f, 0.2f}}};
@@ -469,8 +490,7 @@ Imath::Box2i Box(int x0, int y0, int x1, int y1) {
 // A compositor's bounding box: the frame is the display window, 5 x 4; the
 // data window (1, 1)-(3, 2) holds the stored pixels. The rest of the frame
 // is black with alpha 0 and ID 0.
-TEST(ExrWindows, SmallerDataWindowLiesInABlankFrame) {
-  ScratchDir dir;
+TEST_F(ExrWindows, SmallerDataWindowLiesInABlankFrame) {
   const std::string path = dir.Path("bbox.exr");
   test::WriteExrParts(path, {{"",
                               Box(0, 0, 4, 3),
@@ -486,17 +506,17 @@ TEST(ExrWindows, SmallerDataWindowLiesInABlankFrame) {
   ASSERT_EQ(LoadFrameImages(path, raw, path, IdChannel::kObject, "", color, ids), "");
   ASSERT_EQ(color.width, 5);
   ASSERT_EQ(color.height, 4);
-  ExpectPixel(color, 0, 0, 0, 0, 0, 0);
-  ExpectPixel(color, 1, 1, 65535, 0, 0, 65535);
-  ExpectPixel(color, 3, 1, 16384, 0, 0, 65535);
-  ExpectPixel(color, 1, 2, 0, 65535, 0, 65535);
-  ExpectPixel(color, 3, 2, 0, 0, 65535, 65535);
-  ExpectPixel(color, 4, 2, 0, 0, 0, 0);
-  ExpectPixel(color, 2, 3, 0, 0, 0, 0);
-  EXPECT_THAT(ids.ids, ::testing::ElementsAre(0, 0, 0, 0, 0,  //
-                                              0, 1, 2, 3, 0,  //
-                                              0, 4, 5, 6, 0,  //
-                                              0, 0, 0, 0, 0));
+  ExpectPixels(color, {{0, 0, 0, 0, 0, 0}});
+  ExpectPixels(color, {{1, 1, 65535, 0, 0, 65535}});
+  ExpectPixels(color, {{3, 1, 16384, 0, 0, 65535}});
+  ExpectPixels(color, {{1, 2, 0, 65535, 0, 65535}});
+  ExpectPixels(color, {{3, 2, 0, 0, 65535, 65535}});
+  ExpectPixels(color, {{4, 2, 0, 0, 0, 0}});
+  ExpectPixels(color, {{2, 3, 0, 0, 0, 0}});
+  EXPECT_THAT(ids.ids, ElementsAre(0, 0, 0, 0, 0,  //
+                                   0, 1, 2, 3, 0,  //
+                                   0, 4, 5, 6, 0,  //
+                                   0, 0, 0, 0, 0));
 }
 
 // Overscan: the data window (-1, -1)-(3, 2) reaches past the 3 x 2 display
@@ -504,8 +524,7 @@ TEST(ExrWindows, SmallerDataWindowLiesInABlankFrame) {
 // the frame's corner (0, 0) holds 22, and the grey level is that ID / 64,
 // taken as it is (22 / 64 x 65535 = 22528). What lies outside is dropped
 // unread: the 2.5 at (-1, -1) is no error.
-TEST(ExrWindows, LargerDataWindowIsCutToTheDisplayWindow) {
-  ScratchDir dir;
+TEST_F(ExrWindows, LargerDataWindowIsCutToTheDisplayWindow) {
   const std::string path = dir.Path("overscan.exr");
   std::vector<float> stored, grey;
   for (int y = -1; y <= 2; ++y)
@@ -523,17 +542,16 @@ TEST(ExrWindows, LargerDataWindowIsCutToTheDisplayWindow) {
   ASSERT_EQ(LoadFrameImages(path, raw, path, IdChannel::kMaterialEffects, "", color, ids), "");
   ASSERT_EQ(color.width, 3);
   ASSERT_EQ(color.height, 2);
-  EXPECT_THAT(ids.ids, ::testing::ElementsAre(22, 23, 24, 32, 33, 34));
+  EXPECT_THAT(ids.ids, ElementsAre(22, 23, 24, 32, 33, 34));
   for (std::size_t p = 0; p < 6; ++p) {
     const uint16_t level = uint16_t(std::lround(ids.ids[p] / 64.0 * 65535));
-    ExpectPixel(color, int(p % 3), int(p / 3), level, level, level, 65535);
+    ExpectPixels(color, {{int(p % 3), int(p / 3), level, level, level, 65535}});
   }
 }
 
 // Positions in errors are the frame's: the display window starts at
 // (10, 20), the faulty ID is stored at (12, 21).
-TEST(ExrWindows, ErrorsNamePixelsOfTheFrame) {
-  ScratchDir dir;
+TEST_F(ExrWindows, ErrorsNamePixelsOfTheFrame) {
   const std::string path = dir.Path("ids.exr");
   test::WriteExrParts(path, {{"",
                               Box(10, 20, 13, 22),
@@ -546,8 +564,7 @@ TEST(ExrWindows, ErrorsNamePixelsOfTheFrame) {
 
 // A bounding-box colour file and full-frame IDs of another file, as PNG or
 // EXR, have the same frame.
-TEST(ExrWindows, ColourAndIdsOfDifferentFilesLineUp) {
-  ScratchDir dir;
+TEST_F(ExrWindows, ColourAndIdsOfDifferentFilesLineUp) {
   const std::string colorPath = dir.Path("color.exr");
   test::WriteExrParts(
       colorPath,
@@ -560,13 +577,12 @@ TEST(ExrWindows, ColourAndIdsOfDifferentFilesLineUp) {
     ASSERT_EQ(LoadFrameImages(colorPath, {}, idsPath, IdChannel::kMaterialEffects, "", color, ids),
               "");
     EXPECT_EQ(CheckSameSize(color, colorPath, ids, idsPath), "") << idsPath;
-    ExpectPixel(color, 1, 1, 0, 0, 0, 0);
+    ExpectPixels(color, {{1, 1, 0, 0, 0, 0}});
     EXPECT_EQ(color.pixels[1 * 5 + 2].a, 65535);
   }
 }
 
-TEST(ExrWindows, DataWindowOutsideTheFrameGivesABlankFrame) {
-  ScratchDir dir;
+TEST_F(ExrWindows, DataWindowOutsideTheFrameGivesABlankFrame) {
   const std::string path = dir.Path("away.exr");
   test::WriteExrParts(path, {{"",
                               Box(0, 0, 2, 1),
@@ -577,7 +593,7 @@ TEST(ExrWindows, DataWindowOutsideTheFrameGivesABlankFrame) {
   ColorImage color;
   ASSERT_EQ(LoadColor(path, color), "");
   ASSERT_EQ(color.pixels.size(), 6u);
-  for (int i = 0; i < 6; ++i) ExpectPixel(color, i % 3, i / 3, 0, 0, 0, 0);
+  for (int i = 0; i < 6; ++i) ExpectPixels(color, {{i % 3, i / 3, 0, 0, 0, 0}});
 }
 
 // --- EXR parts -----------------------------------------------------------------
@@ -599,8 +615,7 @@ std::vector<test::ExrPart> StereoPair() {
   return {eye("left", 0, 1), eye("right", 1, 7)};
 }
 
-TEST(ExrParts, PartNamesWorkLikeLayerNames) {
-  ScratchDir dir;
+TEST_F(ExrParts, PartNamesWorkLikeLayerNames) {
   const std::string path = dir.Path("stereo.exr");
   test::WriteExrParts(path, StereoPair());
   ColorImage color;
@@ -613,15 +628,14 @@ TEST(ExrParts, PartNamesWorkLikeLayerNames) {
   right.layer = "right";
   ASSERT_EQ(LoadFrameImages(path, right, path, IdChannel::kObject, "right.IndexOB.X", color, ids),
             "");
-  ExpectPixel(color, 0, 0, 65535, 0, 0, 65535);
-  ExpectPixel(color, 2, 0, 65535, 65535, 0, 65535);
-  EXPECT_THAT(ids.ids, ::testing::ElementsAre(7, 8, 9));
+  ExpectPixels(color, {{0, 0, 65535, 0, 0, 65535}});
+  ExpectPixels(color, {{2, 0, 65535, 65535, 0, 65535}});
+  EXPECT_THAT(ids.ids, ElementsAre(7, 8, 9));
 }
 
 // Colour in one part, index passes in another with a smaller data window:
 // both are read in one call, each placed in the shared display window.
-TEST(ExrParts, ColourAndIdsOfDifferentPartsAreReadTogether) {
-  ScratchDir dir;
+TEST_F(ExrParts, ColourAndIdsOfDifferentPartsAreReadTogether) {
   const std::string path = dir.Path("split.exr");
   const Imath::Box2i frame = Box(0, 0, 2, 1);
   test::WriteExrParts(path,
@@ -635,13 +649,12 @@ TEST(ExrParts, ColourAndIdsOfDifferentPartsAreReadTogether) {
   ColorImage color;
   IdImage ids;
   ASSERT_EQ(LoadFrameImages(path, {}, path, IdChannel::kMaterialEffects, "", color, ids), "");
-  ExpectPixel(color, 0, 0, 65535, 0, 0, 65535);
-  ExpectPixel(color, 2, 1, 65535, 0, 0, 65535);
-  EXPECT_THAT(ids.ids, ::testing::ElementsAre(0, 0, 0, 0, 4, 5));
+  ExpectPixels(color, {{0, 0, 65535, 0, 0, 65535}});
+  ExpectPixels(color, {{2, 1, 65535, 0, 0, 65535}});
+  EXPECT_THAT(ids.ids, ElementsAre(0, 0, 0, 0, 4, 5));
 }
 
-TEST(ExrParts, DeepPartsAreNotRead) {
-  ScratchDir dir;
+TEST_F(ExrParts, DeepPartsAreNotRead) {
   const Imath::Box2i frame = Box(0, 0, 1, 0);
   const test::ExrPart deep{"deep",
                            frame,
@@ -660,7 +673,7 @@ TEST(ExrParts, DeepPartsAreNotRead) {
   test::WriteExrParts(dir.Path("deep.exr"), {deep});
   ColorImage color;
   ASSERT_EQ(LoadColor(dir.Path("mixed.exr"), color), "");
-  ExpectPixel(color, 1, 0, 65535, 0, 0, 65535);
+  ExpectPixels(color, {{1, 0, 65535, 0, 0, 65535}});
   ExrColorOptions deepLayer;
   deepLayer.layer = "deep";
   EXPECT_THAT(LoadColorImage(dir.Path("mixed.exr"), deepLayer, color),
@@ -685,8 +698,7 @@ bool SamePixels(const ColorImage& a, const ColorImage& b) {
 // data window reaches past its display window, stored as scanlines and as
 // tiles of 48 rows. Colour and IDs read together come out as each read
 // alone from the scanlines, with any number of decoding threads.
-TEST(ExrOnePass, GivesWhatSeparateReadsGiveFromScanlinesOrTilesWithAnyThreadCount) {
-  ScratchDir dir;
+TEST_F(ExrOnePass, GivesWhatSeparateReadsGiveFromScanlinesOrTilesWithAnyThreadCount) {
   const Imath::Box2i display = Box(0, 0, 2048, 202), data = Box(-3, -5, 2050, 207);
   const std::size_t count = std::size_t(2054) * 213;
   std::vector<float> shade, ids;
@@ -725,8 +737,7 @@ TEST(ExrOnePass, GivesWhatSeparateReadsGiveFromScanlinesOrTilesWithAnyThreadCoun
   SetExrDecodeThreads(0);
 }
 
-TEST(ExrFailures, OversizeDataWindowAndBrokenFilesAreRefused) {
-  ScratchDir dir;
+TEST_F(ExrFailures, OversizeDataWindowAndBrokenFilesAreRefused) {
   const std::string wide = dir.Path("wide.exr");
   test::WriteExr(wide, 70000, 1, {{"Y", Imf::HALF, std::vector<float>(70000, 0.5f)}});
   ColorImage image;
