@@ -6,6 +6,7 @@
 #include <new>
 
 #include "core/renderer_config.h"
+#include "files/file_error.h"
 #include "files/same_file.h"
 #include "imageio/png/png_io.h"
 
@@ -44,7 +45,7 @@ std::string LoadByFormat(const std::string& path, Png png, Exr exr) {
       case ImageFormat::kFolder: return path + ": is a folder, not a PNG or OpenEXR file";
       case ImageFormat::kUnreadable: break;
     }
-    return path + ": cannot open file";
+    return FileError(path, "cannot open file");
   } catch (const std::bad_alloc&) {
     return path + ": out of memory";
   }

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "files/atomic_file.h"
+#include "files/file_error.h"
 
 namespace selvo {
 namespace {
@@ -25,14 +26,15 @@ uint64_t CountRemainingBytes(std::FILE* file) {
 
 std::string LoadSettingsFile(const std::string& path, RendererConfig& config) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return path + ": cannot open settings file";
+  if (file == nullptr) return FileError(path, "cannot open settings file");
   // One byte more than a block, to tell a longer file from an exact one.
   uint8_t block[kConfigSize + 1];
   const std::size_t size = std::fread(block, 1, sizeof block, file);
   const uint64_t total = size > kConfigSize ? size + CountRemainingBytes(file) : size;
   const bool failed = std::ferror(file) != 0;
+  const int error = errno;
   std::fclose(file);
-  if (failed) return path + ": cannot read settings file";
+  if (failed) return FileError(path, "cannot read settings file", error);
   if (size != kConfigSize)
     return path + ": not a settings file (" + std::to_string(total) + " bytes instead of " +
            std::to_string(kConfigSize) + ")";

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "files/atomic_file.h"
+#include "files/file_error.h"
 #include "imageio/palette/palette_pvt.h"
 #include "imageio/png/png_io.h"
 #include "pcx/pcx_palette.h"
@@ -24,6 +25,7 @@ enum class Format { kPcx, kGimp, kJasc, kAdobe, kHex, kPng, kRiff, kUnknown };
 constexpr std::size_t kMaxTextBytes = 1 << 20;
 
 constexpr char kFormatList[] = ".pcx, .gpl, .pal, .act, .hex or .png";
+
 // ---- PCX ----------------------------------------------------------------
 // The 256-colour trailer of an 8-bit PCX file.
 
@@ -103,12 +105,13 @@ Format FormatByExtension(const std::string& path) {
 // The file's first kMaxTextBytes + 1 bytes, so that a longer file shows.
 std::string ReadHead(const std::string& path, std::string& bytes) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return path + ": cannot open file";
+  if (file == nullptr) return FileError(path, "cannot open file");
   bytes.resize(kMaxTextBytes + 1);
   bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
   const bool failed = std::ferror(file) != 0;
+  const int error = errno;
   std::fclose(file);
-  return failed ? path + ": cannot read file" : "";
+  return failed ? FileError(path, "cannot read file", error) : "";
 }
 
 std::string ParseText(Format format, const std::string& bytes, std::vector<PaletteColor>& colors) {

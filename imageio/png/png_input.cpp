@@ -9,6 +9,7 @@
 #include <new>
 #include <vector>
 
+#include "files/file_error.h"
 #include "imageio/png/png_pvt.h"
 
 namespace selvo {
@@ -246,7 +247,7 @@ std::string DecodePngFile(const std::string& path, PngUse use, PngDecoder decode
                           PngRowSink& sink) {
   PngIo io;
   io.file = std::fopen(path.c_str(), "rb");
-  if (io.file == nullptr) return path + ": cannot open file";
+  if (io.file == nullptr) return FileError(path, "cannot open file");
   const long size = std::fseek(io.file, 0, SEEK_END) == 0 ? std::ftell(io.file) : -1;
   std::rewind(io.file);
   std::string problem;
@@ -274,7 +275,7 @@ std::string ReadPngIds(const std::string& path, IdImage& image, PngDecoder decod
 std::string ReadPngPalette(const std::string& path, PngPaletteInfo& info) {
   PngIo io;
   io.file = std::fopen(path.c_str(), "rb");
-  if (io.file == nullptr) return path + ": cannot open file";
+  if (io.file == nullptr) return FileError(path, "cannot open file");
   std::string problem;
   {
     PngReader reader(io);

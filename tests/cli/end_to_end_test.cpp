@@ -318,7 +318,8 @@ TEST(EndToEnd, BadInputFailsWithOneLineNamingTheFileAndWritesNothing) {
        "(0..255)\n"},
       {{"--ids", "neg.exr", "--id-channel", "IndexOB.X"},
        "selvo: neg.exr: ID -2 at pixel (0, 0) is negative (channel \"IndexOB.X\")\n"},
-      {{"--ids", "missing.png"}, "selvo: missing.png: cannot open file\n"},
+      {{"--ids", "missing.png"},
+       "selvo: missing.png: cannot open file: No such file or directory\n"},
   };
   for (const Case& c : cases) {
     std::vector<std::string> args = {"render", "--color", "c_0001.png"};
@@ -374,7 +375,7 @@ TEST(EndToEnd, NamesFromFilesAndTheCommandLineArePrintedEscaped) {
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, "wrote \\x1B]0;owned\\x07x0001.pcx\n");
   const Outcome missing = Selvo(dir, {"render", "--color", "\x1B[2Jc.png", "--ids", "i.png"});
-  EXPECT_EQ(missing.err, "selvo: \\x1B[2Jc.png: cannot open file\n");
+  EXPECT_EQ(missing.err, "selvo: \\x1B[2Jc.png: cannot open file: No such file or directory\n");
   const Outcome unknown = Selvo(dir, {"\x1B[2J"});
   EXPECT_EQ(unknown.err, "selvo: unknown command \\x1B[2J\nTry 'selvo --help'.\n");
 }

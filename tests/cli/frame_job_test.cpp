@@ -169,7 +169,7 @@ TEST_F(FrameJobTest, BadInputLeavesNoFileBehind) {
   // A missing ID image.
   std::filesystem::remove(dir.Path("ids.png"));
   result = Run(config, Job(), progress);
-  EXPECT_EQ(result.error, dir.Path("ids.png") + ": cannot open file");
+  EXPECT_EQ(result.error, dir.Path("ids.png") + ": cannot open file: No such file or directory");
   EXPECT_TRUE(progress.rows.empty());  // the driver never started
   EXPECT_THAT(dir.Files(), ElementsAre("color.png"));
 }

@@ -46,7 +46,7 @@ TEST(SettingsFile, SizeOtherThan1084IsRefused) {
   }
   RendererConfig config;
   EXPECT_EQ(LoadSettingsFile(dir.Path("missing.bin"), config),
-            dir.Path("missing.bin") + ": cannot open settings file");
+            dir.Path("missing.bin") + ": cannot open settings file: No such file or directory");
 }
 
 TEST(SettingsFile, SizeFromAPipeIsCountedByReading) {
@@ -176,7 +176,7 @@ TEST(ConfigSet, PaletteFileFillsFromStartAndKeepsTheOtherEntries) {
   EXPECT_EQ(std::vector<uint8_t>(config.palette, config.palette + 768), expected);
   // An @ without a number after it is part of the name.
   EXPECT_EQ(ApplySetting(config, "--palette", dir.Path("a@b.hex")),
-            dir.Path("a@b.hex") + ": cannot open file");
+            dir.Path("a@b.hex") + ": cannot open file: No such file or directory");
 }
 
 TEST(ConfigCommand, HelpAfterAnyActionShowsTheHelp) {

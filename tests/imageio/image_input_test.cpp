@@ -174,7 +174,7 @@ TEST_F(PngFailures, BrokenMissingForeignAndColourAsIdsAreRefusedByName) {
       {"cut.png", false,
        "truncated PNG file (it ends after " + std::to_string(cut.size()) + " bytes)"},
       {"text.png", false, "neither a PNG nor an OpenEXR file"},
-      {"missing.png", false, "cannot open file"},
+      {"missing.png", false, "cannot open file: No such file or directory"},
       {"frames.png", false, "is a folder, not a PNG or OpenEXR file"},
       {"rgb.png", true, "an ID image must be a greyscale PNG without alpha"},
   };

@@ -113,7 +113,8 @@ TEST(PaletteFiles, ContentDecidesOverTheExtension) {
   EXPECT_EQ(ReadError(dir.Path("ms.pal")), dir.Path("ms.pal") + ": line 1: expected \"JASC-PAL\"");
   WriteText(dir.Path("notes.txt"), "hello\n");
   EXPECT_THAT(ReadError(dir.Path("notes.txt")), HasSubstr("not a palette file selvo knows"));
-  EXPECT_EQ(ReadError(dir.Path("none.gpl")), dir.Path("none.gpl") + ": cannot open file");
+  EXPECT_EQ(ReadError(dir.Path("none.gpl")),
+            dir.Path("none.gpl") + ": cannot open file: No such file or directory");
 }
 
 TEST(PaletteFiles, EachFormatRoundTripsAll256Entries) {
