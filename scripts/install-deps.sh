@@ -20,6 +20,9 @@ packages=(
   # Blender add-on: its tests (Cycles in background mode) and the panel
   # screenshot (Blender's UI under Xvfb on Mesa's software OpenGL)
   blender libgl1-mesa-dri
+  # Newer Blenders for the add-on tests (scripts/blender-chroots.sh): Debian
+  # roots made by debootstrap; the panel picture captured by xwd.
+  debootstrap x11-apps
 )
 
 sudo_cmd=""
