@@ -94,6 +94,7 @@ class SELVO_PT_palette(_OutputPanel, bpy.types.Panel):
     def draw(self, context):
         layout = self.layout
         layout.use_property_split = True
+        layout.use_property_decorate = False
         props = context.scene.selvo
         pick = context.window_manager.selvo_pick
         if pick.last_report:

@@ -250,17 +250,35 @@ class AddonTest(unittest.TestCase):
                 self.assertEqual(len(os.listdir(os.path.join(folder, "frames"))), 2)
                 self.assertFalse(os.path.exists(os.path.join(folder, "pcx", "shot0001.pcx")))
 
-    @unittest.skipUnless(shutil.which("xvfb-run"), "xvfb-run is not installed")
-    def test_escape_and_right_click_abandon_a_pick_in_the_ui(self):
-        blend = self.copy_scene("ui")
+    def run_ui(self, blend, script, *args):
+        """Blender's UI under Xvfb, on Mesa's software OpenGL; its stdout."""
+        if not shutil.which("xvfb-run"):
+            self.skipTest("xvfb-run is not installed")
         process = subprocess.run(
             ["xvfb-run", "-a", "-s", "-screen 0 1024x768x24", *self.blender.command, blend,
-             "-noaudio", "--enable-event-simulate", "-P", os.path.join(HERE, "ui_pick.py")],
-            env=dict(self.blender.env, LIBGL_ALWAYS_SOFTWARE="1"), capture_output=True,
-            text=True, timeout=600)
-        self.assertIn("abandoned ESC: pending False, band (0, 0)", process.stdout, process.stderr)
-        self.assertIn("abandoned RIGHTMOUSE: pending False, band (0, 0)", process.stdout)
-        self.assertIn("then a click sets the anchor: 9, band (0, 0)", process.stdout)
+             "-noaudio", "--enable-event-simulate", "-P", os.path.join(HERE, script), *args],
+            env=dict(self.blender.env, LIBGL_ALWAYS_SOFTWARE="1"), cwd=self.root,
+            capture_output=True, text=True, timeout=600)
+        self.assertNotIn(ERROR_MARK, process.stderr)
+        return process.stdout + process.stderr
+
+    def test_escape_and_right_click_abandon_a_pick_in_the_ui(self):
+        output = self.run_ui(self.copy_scene("ui"), "ui_pick.py")
+        self.assertIn("abandoned ESC: pending False, band (0, 0)", output)
+        self.assertIn("abandoned RIGHTMOUSE: pending False, band (0, 0)", output)
+        self.assertIn("then a click sets the anchor: 9, band (0, 0)", output)
+
+    def test_animation_rendered_in_the_ui_matches_its_save_as_render(self):
+        """Rendered as Ctrl-F12 renders, palettizing runs beside Blender's
+        UI; the reference is the Image Editor's own Save as Render."""
+        blend = self.copy_scene("ui_render")
+        png = os.path.join(os.path.dirname(blend), "saved_as_render.png")
+        output = self.run_ui(blend, "ui_render.py", "--", png)
+        self.assertIn("IDs left: ['Scene']", output)
+        self.assertIn("saved as render", output)
+        self.assert_frames_are_selvos(blend, [2], {2: png})
+        written = os.listdir(os.path.join(os.path.dirname(blend), "pcx"))
+        self.assertLessEqual({"shot0001.pcx", "shot0003.pcx"}, set(written))
 
     def test_checks_inside_blender(self):
         blend = self.copy_scene("inside")
