@@ -189,7 +189,7 @@ class SELVO_OT_palettize_render_result(bpy.types.Operator):
         with tempfile.TemporaryDirectory(prefix="selvo-") as folder:
             try:
                 exr = _save_multilayer(bpy.data.images["Render Result"], scene, folder)
-                for view, suffix in output.views(scene):
+                for _, suffix in output.views(scene):
                     written.append(render.palettize(scene, exr(suffix), scene.frame_current,
                                                     suffix))
             except (RuntimeError, runner.SelvoError) as error:

@@ -111,15 +111,21 @@ class SELVO_PT_palette(_OutputPanel, bpy.types.Panel):
         layout.operator("selvo.palettize_render_result", icon="RENDER_STILL")
 
 
-class SELVO_PT_bands(_OutputPanel, bpy.types.Panel):
-    bl_label = "Bands"
+class _SubPanel(_OutputPanel):
+    """A sub-panel of Selvo Palette, folded on its own."""
     bl_parent_id = "SELVO_PT_palette"
 
     def draw(self, context):
-        props = context.scene.selvo
-        pick = context.window_manager.selvo_pick
+        self.draw_settings(self.layout, context.scene.selvo, context.window_manager.selvo_pick)
+
+
+class SELVO_PT_bands(_SubPanel, bpy.types.Panel):
+    bl_label = "Bands"
+
+    @staticmethod
+    def draw_settings(layout, props, pick):
         uniform = props.method == "UNIFORM"
-        grid = self.layout.grid_flow(row_major=True, columns=5, even_columns=False, align=True)
+        grid = layout.grid_flow(row_major=True, columns=5, even_columns=False, align=True)
         for heading in ("ID", "From", "To", "Dither", ""):
             grid.label(text=heading)
         for band in range(block.RANGE_COUNT):
@@ -133,15 +139,13 @@ class SELVO_PT_bands(_OutputPanel, bpy.types.Panel):
             grid.operator("selvo.pick", text="pick", depress=picking).id = band
 
 
-class SELVO_PT_grid(_OutputPanel, bpy.types.Panel):
+class SELVO_PT_grid(_SubPanel, bpy.types.Panel):
     bl_label = "Palette"
-    bl_parent_id = "SELVO_PT_palette"
 
-    def draw(self, context):
-        props = context.scene.selvo
-        pick = context.window_manager.selvo_pick
+    @staticmethod
+    def draw_settings(layout, props, pick):
         palette = props.palette()
-        column = self.layout.column(align=True)
+        column = layout.column(align=True)
         if pick.pending:
             column.label(text=f"ID {pick.chosen_id}: click the band's last entry "
                          "(right click or Esc abandons)")
