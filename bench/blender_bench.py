@@ -36,12 +36,23 @@ REFERENCE_FRAME_SECONDS = 20.0
 # Run inside Blender: wraps the add-on's handler in a timer, renders the
 # animation once per mode and prints the times as JSON.
 TIMED_RENDERS = '''
-import json, time
+import json, sys, time
 from bpy.app.handlers import persistent
 handlers = bpy.app.handlers
 palettize = next(h for h in handlers.render_write if h.__name__ == "on_render_write")
 handlers.render_write.remove(palettize)
 times, started = {}, [0.0]
+
+# Blender's share of the handler: the Save as Render PNG of the frame.
+display = sys.modules[palettize.__module__.rsplit(".", 1)[0] + ".display"]
+save_png = display.save_png
+
+def timed_save_png(*args):
+    start = time.perf_counter()
+    save_png(*args)
+    times[current[0]]["png"].append(time.perf_counter() - start)
+
+display.save_png = timed_save_png
 
 @persistent
 def frame_started(*_):
@@ -61,7 +72,7 @@ current = [None]
 for mode, on, colors in (("off", False, "DISPLAY"), ("display", True, "DISPLAY"),
                          ("linear", True, "LINEAR")):
     current[0] = mode
-    times[mode] = {"render": [], "handler": []}
+    times[mode] = {"render": [], "handler": [], "png": []}
     scene.selvo.palettize_on_render, scene.selvo.colors = on, colors
     bpy.ops.render.render(animation=True)
 print("TIMES " + json.dumps(times))
@@ -110,7 +121,9 @@ def report(blender, args, times):
         handler = statistics.median(times[mode]["handler"])
         share = handler / render
         aim = handler / REFERENCE_FRAME_SECONDS
-        print(f"palettizing, {mode} colours: median {handler:.3f} s a frame, "
+        png = times[mode]["png"]
+        png_part = f" (Blender's PNG {statistics.median(png):.3f} s)" if png else ""
+        print(f"palettizing, {mode} colours: median {handler:.3f} s a frame{png_part}, "
               f"{100 * share:.1f}% of this frame's render, "
               f"{100 * aim:.1f}% of a {REFERENCE_FRAME_SECONDS:.0f} s frame "
               f"({'met' if aim <= AIM else 'missed'}: at most {100 * AIM:.0f}%)")

@@ -67,7 +67,8 @@ set_up() {
 for suite in "${suites[@]}"; do
   ready=$chroots/$suite.ready
   if [ "$(id -u)" -ne 0 ] && [ ! -e "$ready" ]; then
-    echo "$suite: needs root (debootstrap, chroot)" | tee "$chroots/$suite.failed"
+    echo "needs root (debootstrap, chroot)" >"$chroots/$suite.failed"
+    echo "$suite: $(cat "$chroots/$suite.failed")"
     continue
   fi
   if [ -e "$ready" ] && [ "$(sed -n 2p "$ready")" = "${packages[*]}" ]; then
@@ -89,6 +90,7 @@ for suite in "${suites[@]}"; do
     echo "$suite: $(head -1 "$ready"), $((SECONDS - start)) s," \
       "$(du -sh "$chroots/$suite" | cut -f1)"
   else
-    echo "$suite: $(tail -1 "$chroots/$suite.log")" | tee "$chroots/$suite.failed"
+    tail -1 "$chroots/$suite.log" >"$chroots/$suite.failed"
+    echo "$suite: $(cat "$chroots/$suite.failed")"
   fi
 done

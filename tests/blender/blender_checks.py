@@ -164,17 +164,21 @@ class StillRender(unittest.TestCase):
         self.assertFalse(bpy.ops.selvo.palettize_render_result.poll())
         bpy.ops.render.render()
         self.assertTrue(bpy.ops.selvo.palettize_render_result.poll())
-        bpy.ops.selvo.palettize_render_result()
-        pcx = os.path.join(WORK, "pcx", "shot0002.pcx")
-        # The same render result saved by hand: every pass as the scene's
-        # multilayer EXR, the colours as Save as Render writes a 16-bit PNG.
-        result = bpy.data.images["Render Result"]
-        result.save_render(path("still.exr"), scene=scene)
+        # Whatever the output format: the still is saved as multilayer EXR
+        # for the step, and the format given back.
         settings = scene.render.image_settings
         if hasattr(settings, "media_type"):
             settings.media_type = "IMAGE"
         settings.file_format, settings.color_mode, settings.color_depth = "PNG", "RGBA", "16"
+        bpy.ops.selvo.palettize_render_result()
+        self.assertEqual((settings.file_format, settings.color_depth), ("PNG", "16"))
+        pcx = os.path.join(WORK, "pcx", "shot0002.pcx")
+        # The same render result saved by hand: the colours as Save as
+        # Render writes a 16-bit PNG, every pass as multilayer EXR.
+        result = bpy.data.images["Render Result"]
         result.save_render(path("still.png"), scene=scene)
+        bpy.ops.selvo.setup_scene()
+        result.save_render(path("still.exr"), scene=scene)
         bpy.ops.selvo.export_settings(filepath=path("still.bin"))
         selvo("render", "--color", path("still.png"), "--ids", path("still.exr"), "--frame", "2",
               "--settings", path("still.bin"), "--output", path("still.pcx"), "-q")
