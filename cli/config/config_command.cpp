@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <climits>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -117,10 +118,17 @@ int Show(OptionReader& reader) {
   std::string path;
   std::string picture;
   bool json = false;
+  int frame = 1;
   while (reader.Next()) {
     if (IsHelp(reader.Name())) return ShowHelp();
     if (reader.Name() == "--json") {
       json = true;
+    } else if (reader.Name() == "--frame") {
+      const std::optional<std::string> value = reader.Value();
+      const std::optional<long> number =
+          value ? ParseInteger(*value, INT_MIN, INT_MAX) : std::nullopt;
+      if (!number) return Fail("config show: --frame needs a whole number", kExitUsage);
+      frame = int(*number);
     } else if (reader.Name() == "--png") {
       const std::optional<std::string> value = reader.Value();
       if (!value) return Fail("config show: --png needs a value", kExitUsage);
@@ -143,7 +151,7 @@ int Show(OptionReader& reader) {
     error = SaveSettingsPicture(picture, config);
     return error.empty() ? 0 : Fail(error);
   }
-  WriteText(stdout, json ? FormatSettingsJson(config) : FormatSettingsText(config));
+  WriteText(stdout, json ? FormatSettingsJson(config, frame) : FormatSettingsText(config, frame));
   return 0;
 }
 

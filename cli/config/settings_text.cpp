@@ -41,7 +41,7 @@ std::string EscapeJson(std::string_view name) {
 
 }  // namespace
 
-std::string FormatSettingsText(const RendererConfig& config) {
+std::string FormatSettingsText(const RendererConfig& config, int frame) {
   std::string text;
   text += Format("version         %u\n", config.version);
   text += Format("source channel  %d (%s)\n", config.sourceChannel,
@@ -49,8 +49,9 @@ std::string FormatSettingsText(const RendererConfig& config) {
                                                                  : "object channel");
   const std::optional<std::string_view> name = OutputName(config);
   if (name) {
-    const std::string example = ComposeOutputName(*name, 1);
-    text += "output name     " + Printable(*name) + "  (frame 1 is written as " +
+    const std::string example = ComposeOutputName(*name, frame);
+    text += "output name     " + Printable(*name) + "  (frame " + std::to_string(frame) +
+            " is written as " +
             (example.empty() ? "nothing: the name is too long" : Printable(example)) + ")\n";
   } else {
     text += "output name     (no terminating NUL in its 256 bytes)\n";
@@ -76,13 +77,17 @@ std::string FormatSettingsText(const RendererConfig& config) {
   return text;
 }
 
-std::string FormatSettingsJson(const RendererConfig& config) {
+std::string FormatSettingsJson(const RendererConfig& config, int frame) {
   const std::optional<std::string_view> name = OutputName(config);
+  const std::string written = name ? ComposeOutputName(*name, frame) : "";
   std::string json = "{\n";
   json += Format("  \"version\": %u,\n", config.version);
   json += Format("  \"sourceChannel\": %d,\n  \"source\": \"%s\",\n", config.sourceChannel,
                  SourceName(config));
   json += "  \"outputName\": " + (name ? EscapeJson(*name) : std::string("null")) + ",\n";
+  json += Format("  \"frame\": %d,\n", frame);
+  json +=
+      "  \"frameName\": " + (written.empty() ? std::string("null") : EscapeJson(written)) + ",\n";
   json +=
       Format("  \"method\": %d,\n  \"methodName\": \"%s\",\n", config.method, MethodName(config));
   json += "  \"ranges\": [\n";

@@ -7,8 +7,10 @@
 
 namespace selvo {
 
-std::string FormatSettingsText(const RendererConfig& config);
-std::string FormatSettingsJson(const RendererConfig& config);
+// Each names the file that frame `frame` is written to, so front ends show
+// the name selvo composes rather than compose it again.
+std::string FormatSettingsText(const RendererConfig& config, int frame = 1);
+std::string FormatSettingsJson(const RendererConfig& config, int frame = 1);
 
 // The configured name is cut at its first "." even when that lies in a
 // folder name, as the plug-in does: "./renders/hero.pcx" at frame 12 is

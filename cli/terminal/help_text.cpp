@@ -72,7 +72,7 @@ const char kRenderHelp[] =
 
 const char kConfigHelp[] =
     "Usage: selvo config init FILE [--demo] [--force]\n"
-    "       selvo config show FILE [--json | --png OUT.png]\n"
+    "       selvo config show FILE [--json | --png OUT.png] [--frame N]\n"
     "       selvo config set FILE OPTION...\n"
     "       selvo config export-palette FILE OUT [--force]\n"
     "\n"
@@ -82,7 +82,9 @@ const char kConfigHelp[] =
     "  init                create a file with the defaults (--demo: the demo's\n"
     "                      settings); --force replaces an existing file\n"
     "  show                print the settings; --json for programs; --png draws\n"
-    "                      the palette grid with each ID's band and a legend\n"
+    "                      the palette grid with each ID's band and a legend;\n"
+    "                      --frame N names the file frame N is written to\n"
+    "                      (default 1)\n"
     "  set                 change the settings:\n"
     "    --source material|object   which ID channel picks the palette band\n"
     "    --output NAME              output name (at most 255 characters)\n"

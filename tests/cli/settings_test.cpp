@@ -206,6 +206,20 @@ TEST(SettingsText, ShowsSelectorsAsStoredAndTheComposedName) {
   EXPECT_THAT(json, HasSubstr("[255, 255, 255]\n  ]\n}\n"));
 }
 
+// Front ends (the Blender add-on) take the name a frame is written to from
+// here instead of composing it themselves.
+TEST(SettingsText, NamesTheFileOfTheFrameAsked) {
+  RendererConfig config;
+  SetOutputName(config, "walk.cycle.pcx");
+  EXPECT_THAT(FormatSettingsText(config, -12), HasSubstr("(frame -12 is written as walk-012.pcx)"));
+  EXPECT_THAT(FormatSettingsJson(config, 12345),
+              HasSubstr("\"frame\": 12345,\n  \"frameName\": \"walk12345.pcx\",\n"));
+  // 248 characters, four digits and ".pcx" pass 255: no file at all.
+  SetOutputName(config, std::string(248, 'n'));
+  EXPECT_THAT(FormatSettingsJson(config, 7), HasSubstr("\"frameName\": null,"));
+  EXPECT_THAT(FormatSettingsText(config, 7), HasSubstr("written as nothing: the name is too long"));
+}
+
 TEST(SettingsText, WarnsWhenTheFirstDotLiesInAFolderName) {
   RendererConfig config;
   const auto warning = [&](const char* name, int frame) {
