@@ -40,7 +40,9 @@ std::vector<uint8_t> ReadBytes(const std::string& path) {
 
 void WriteBytes(const std::string& path, const uint8_t* data, std::size_t size) {
   std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr || std::fwrite(data, 1, size, file) != size || std::fclose(file) != 0)
+  // An empty file has no bytes to hand fwrite, which takes no null pointer.
+  if (file == nullptr || (size > 0 && std::fwrite(data, 1, size, file) != size) ||
+      std::fclose(file) != 0)
     std::abort();
 }
 
