@@ -14,18 +14,13 @@ Pillow, ImageMagick, netpbm and pngquant (scripts/install-deps.sh). Runs with
 Debian's /usr/bin/python3, which has Pillow.
 """
 
-import argparse
 import os
-import shutil
-import statistics
-import subprocess
 import sys
-import tempfile
-import time
 
 from PIL import Image, ImageChops
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+from common import (arguments, cpu_model, find_tools, median_measures, prepare_settings, run,
+                    work_folder)
 
 # The peers' own way of doing the remap: Pillow's quantize against a
 # palette image, saved as PCX.
@@ -37,48 +32,6 @@ pal = Image.open(palette)
 pal.load()
 Image.open(frame).convert("RGB").quantize(palette=pal, dither=Image.Dither.NONE).save(out)
 """
-
-
-def fail(message):
-    sys.exit("compare_peers: " + message)
-
-
-def run(argv, **kwargs):
-    subprocess.run(argv, check=True, stdout=subprocess.DEVNULL, **kwargs)
-
-
-def timed(command, cwd):
-    """Wall time of one run of a shell command, in seconds."""
-    start = time.perf_counter()
-    subprocess.run(command, shell=True, check=True, cwd=cwd,
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    return time.perf_counter() - start
-
-
-def find_tools(build):
-    tools = {
-        "selvo": os.path.join(build, "cli", "selvo"),
-        "write_test_frame": os.path.join(build, "bench", "write_test_frame"),
-    }
-    missing = [path for path in tools.values() if not os.access(path, os.X_OK)]
-    for program in ("convert", "pngtopam", "pnmremap", "ppmtopcx", "pngquant"):
-        if shutil.which(program) is None:
-            missing.append(program)
-    if missing:
-        fail("missing: " + ", ".join(missing) +
-             " (build with cmake, install with scripts/install-deps.sh)")
-    return tools
-
-
-def prepare_settings(selvo, work, *options):
-    """Most similar colour over the whole palette for every ID; `options`
-    are further `selvo config set` options."""
-    settings = os.path.join(work, "settings.slv")
-    run([selvo, "config", "init", settings, "--force"])
-    ranges = [arg for i in range(16) for arg in ("--range", f"{i}=0-255")]
-    run([selvo, "config", "set", settings, "--method", "similar",
-         "--output", "selvo.pcx", *ranges, *options])
-    return settings
 
 
 def write_palette_files(pcx, work):
@@ -104,26 +57,8 @@ def same_colour_share(a_path, b_path):
     return mask.histogram()[0] / (a.width * a.height)
 
 
-def cpu_model():
-    try:
-        out = subprocess.run(["lscpu"], capture_output=True, text=True).stdout
-        for line in out.splitlines():
-            if line.startswith("Model name:"):
-                return line.split(":", 1)[1].strip()
-    except OSError:
-        pass
-    return "unknown"
-
-
-def median_times(commands, work, runs):
-    """Runs every command once to warm the caches, then `runs` rounds."""
-    times = {name: [] for name in commands}
-    for name, command in commands.items():
-        timed(command, work)
-    for _ in range(runs):
-        for name, command in commands.items():
-            times[name].append(timed(command, work))
-    return {name: statistics.median(t) for name, t in times.items()}
+def median_seconds(commands, work, runs):
+    return {name: seconds for name, (seconds, _) in median_measures(commands, work, runs).items()}
 
 
 def compare_single_frame(tools, work, settings, runs):
@@ -147,7 +82,7 @@ def compare_single_frame(tools, work, settings, runs):
          "pngquant --map palette.png --nofs --force --output pngquant.png frame.png",
          "pngquant.png"),
     ]
-    medians = median_times({name: command for name, command, _ in programs}, work, runs)
+    medians = median_seconds({name: command for name, command, _ in programs}, work, runs)
     selvo_time = medians[programs[0][0]]
     selvo_out = os.path.join(work, programs[0][2])
     rows = []
@@ -163,25 +98,15 @@ def compare_jobs(tools, work, settings, runs, frames):
              os.path.join(work, f"seqid_{n:04d}.png"), str(n)])
     base = (f"{tools['selvo']} render --color seq_####.png --ids seqid_####.png"
             f" --settings {settings} --frames 1-{frames} -q")
-    medians = median_times({1: base + " -j 1", 2: base + " -j 2"}, work, runs)
+    medians = median_seconds({1: base + " -j 1", 2: base + " -j 2"}, work, runs)
     return {jobs: frames / seconds for jobs, seconds in medians.items()}
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    parser.add_argument("--build", default=os.path.join(ROOT, "build"),
-                        help="CMake build directory (default: build)")
-    parser.add_argument("--runs", type=int, default=5, help="timed runs per program")
-    parser.add_argument("--frames", type=int, default=8, help="frames in the -j sequence")
-    parser.add_argument("--keep", help="work in this directory and keep the files")
-    args = parser.parse_args()
-    if args.runs < 1 or args.frames < 2:
-        fail("--runs must be at least 1 and --frames at least 2")
-
-    tools = find_tools(os.path.abspath(args.build))
-    work = os.path.abspath(args.keep) if args.keep else tempfile.mkdtemp(prefix="selvo-peers-")
-    os.makedirs(work, exist_ok=True)
-    try:
+    args = arguments(__doc__, frames=8)
+    tools = find_tools(args.build, [("cli", "selvo"), ("bench", "write_test_frame")],
+                       ["convert", "pngtopam", "pnmremap", "ppmtopcx", "pngquant"])
+    with work_folder(args.keep, "selvo-peers-") as work:
         run([tools["write_test_frame"], os.path.join(work, "frame.png"),
              os.path.join(work, "ids.png"), "1"])
         settings = prepare_settings(tools["selvo"], work)
@@ -191,9 +116,6 @@ def main():
 
         rows = compare_single_frame(tools, work, settings, args.runs)
         fps = compare_jobs(tools, work, settings, args.runs, args.frames)
-    finally:
-        if not args.keep:
-            shutil.rmtree(work, ignore_errors=True)
 
     load = ", ".join(f"{v:.2f}" for v in os.getloadavg())
     print(f"CPU: {cpu_model()}, {os.cpu_count()} logical CPUs; load average at the end {load}")

@@ -23,16 +23,11 @@ Needs the build's `selvo`, `write_test_exr` and `exr_decode_floor`
 load average so that a busy one shows.
 """
 
-import argparse
 import os
-import shutil
-import statistics
-import subprocess
 import sys
-import tempfile
-import time
 
-from compare_peers import ROOT, cpu_model, fail, prepare_settings, run
+from common import (arguments, cpu_model, find_tools, median_measures, prepare_settings, run,
+                    work_folder)
 
 WIDTH, HEIGHT = 1920, 1080
 CHANNELS = ["ViewLayer.Combined.R", "ViewLayer.Combined.G", "ViewLayer.Combined.B",
@@ -50,41 +45,6 @@ TARGET_JOBS = 1.8
 TARGET_MEMORY = 1.5
 
 
-def measured(command, cwd):
-    """Wall time in seconds and peak resident memory in bytes of one run."""
-    start = time.perf_counter()
-    child = subprocess.Popen(command, shell=True, cwd=cwd,
-                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    _, status, usage = os.wait4(child.pid, 0)
-    seconds = time.perf_counter() - start
-    child.returncode = os.waitstatus_to_exitcode(status)
-    if child.returncode != 0:
-        fail(f"exit status {child.returncode}: {command}")
-    return seconds, usage.ru_maxrss * 1024  # the shell's own peak is far below
-
-
-def median_measures(commands, work, runs):
-    """One warm-up run each, then `runs` rounds: median time and peak memory."""
-    samples = {name: [] for name in commands}
-    for command in commands.values():
-        measured(command, work)
-    for _ in range(runs):
-        for name, command in commands.items():
-            samples[name].append(measured(command, work))
-    return {name: (statistics.median(t for t, _ in s), max(m for _, m in s))
-            for name, s in samples.items()}
-
-
-def find_tools(build):
-    tools = {name: os.path.join(build, folder, name)
-             for folder, name in (("cli", "selvo"), ("bench", "write_test_exr"),
-                                  ("bench", "exr_decode_floor"))}
-    missing = [path for path in tools.values() if not os.access(path, os.X_OK)]
-    if missing:
-        fail("missing: " + ", ".join(missing) + " (build them with cmake --build)")
-    return tools
-
-
 def write_sequence(tools, work, frames):
     for n in range(1, frames + 1):
         name = os.path.join(work, f"seq_{n:04d}.exr")
@@ -99,23 +59,13 @@ def verdict(met):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    parser.add_argument("--build", default=os.path.join(ROOT, "build"),
-                        help="CMake build directory (default: build)")
-    parser.add_argument("--runs", type=int, default=5, help="timed runs per program")
-    parser.add_argument("--frames", type=int, default=48, help="frames in the -j sequence")
-    parser.add_argument("--keep", help="work in this directory and keep the files")
-    args = parser.parse_args()
-    if args.runs < 1 or args.frames < 2:
-        fail("--runs must be at least 1 and --frames at least 2")
-
-    tools = find_tools(os.path.abspath(args.build))
-    work = os.path.abspath(args.keep) if args.keep else tempfile.mkdtemp(prefix="selvo-exr-")
-    os.makedirs(work, exist_ok=True)
+    args = arguments(__doc__, frames=48)
+    tools = find_tools(args.build, [("cli", "selvo"), ("bench", "write_test_exr"),
+                                    ("bench", "exr_decode_floor")])
     cores = os.cpu_count()
     selvo, floor = tools["selvo"], tools["exr_decode_floor"]
     channels = " ".join(CHANNELS)
-    try:
+    with work_folder(args.keep, "selvo-exr-") as work:
         run([tools["write_test_exr"], os.path.join(work, "frame.exr"), "1"])
         write_sequence(tools, work, args.frames)
         settings = prepare_settings(selvo, work, "--source", "object")
@@ -132,9 +82,6 @@ def main():
         jobs = median_measures({1: sequence + " -j 1", 2: sequence + " -j 2"}, work,
                                max(1, args.runs // 2))
         file_mb = os.path.getsize(os.path.join(work, "frame.exr")) / 1e6
-    finally:
-        if not args.keep:
-            shutil.rmtree(work, ignore_errors=True)
 
     load = ", ".join(f"{v:.2f}" for v in os.getloadavg())
     print(f"CPU: {cpu_model()}, {cores} logical CPUs; load average at the start "

@@ -23,14 +23,17 @@
 #include <vector>
 
 #include "bench/summary_reporter.h"
-#include "bench/test_frame.h"
 #include "core/palette_mapper.h"
 #include "extras/extras.h"
 #include "extras/extras_mapper.h"
 #include "extras/frame_passes.h"
+#include "testing/test_frame.h"
 
 namespace selvo::bench {
 namespace {
+
+using test::MakeTestFrame;
+using test::TestFrame;
 
 constexpr int kWidth = 1920;
 constexpr int kHeight = 1080;

@@ -17,15 +17,19 @@
 #include <vector>
 
 #include "bench/summary_reporter.h"
-#include "bench/test_frame.h"
 #include "core/frame_driver.h"
 #include "core/map_pixel.h"
 #include "core/nearest_color.h"
 #include "core/palette_mapper.h"
 #include "pcx/pcx_writer.h"
+#include "testing/memory_frame.h"
+#include "testing/test_frame.h"
 
 namespace selvo::bench {
 namespace {
+
+using test::MakeTestFrame;
+using test::TestFrame;
 
 constexpr int kWidth = 1920;
 constexpr int kHeight = 1080;
@@ -179,28 +183,14 @@ void RowsFloor(benchmark::State& state) {
 
 // ---- the whole frame driver and the PCX file
 
-// A copy of a test frame, palettized in place.
-struct MemoryFrame {
-  explicit MemoryFrame(const TestFrame& frame) : frame(frame), pixels(frame.pixels) {}
-  FrameView View() {
-    FrameView view;
-    view.width = frame.width;
-    view.height = frame.height;
-    view.pixels = pixels.data();
-    view.materialIds.bytes = frame.ids.data();
-    view.frameNumber = 1;
-    return view;
-  }
-
-  const TestFrame& frame;
-  std::vector<Pixel64> pixels;
-};
-
-class NoProgress : public RowProgress {
- public:
-  void ReportProgress(int, int) override {}
-  void QueryAbort(int32_t*) override {}
-};
+// A copy of a test frame, palettized in place, as frame 1.
+test::MemoryFrame InMemory(const TestFrame& source) {
+  test::MemoryFrame frame(source.width, source.height);
+  frame.pixels = source.pixels;
+  frame.materialIds = source.ids;
+  frame.frameNumber = 1;
+  return frame;
+}
 
 // RenderFrame with buffers kept from the previous frame, PCX file included.
 // Each run maps the rendered pixels again: the frame is restored first, as
@@ -209,12 +199,12 @@ void FrameDriverSequence(benchmark::State& state) {
   RendererConfig config = ConfigFor(kFindMostSimilarColor, Band(256));
   SetOutputName(config, "/tmp/selvo_bench.pcx");
   FrameBuffers buffers;
-  NoProgress progress;
-  MemoryFrame previous(PreviousFrame());
+  test::NoProgress progress;
+  test::MemoryFrame previous = InMemory(PreviousFrame());
   RenderFrame(config, previous.View(), progress, buffers);
-  MemoryFrame frame(Frame());
+  test::MemoryFrame frame = InMemory(Frame());
   for (auto _ : state) {
-    frame.pixels = frame.frame.pixels;
+    frame.pixels = Frame().pixels;
     if (RenderFrame(config, frame.View(), progress, buffers).status != FrameStatus::kWritten)
       state.SkipWithError("the PCX file could not be written");
   }

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/test_frame.h"
+#include "testing/test_frame.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ float Linear(uint16_t level) {
   return float(v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4));
 }
 
-void WriteExr(const std::string& path, const selvo::bench::TestFrame& frame) {
+void WriteExr(const std::string& path, const selvo::test::TestFrame& frame) {
   const std::size_t count = frame.pixels.size();
   std::vector<std::vector<float>> planes(6, std::vector<float>(count));
   for (std::size_t i = 0; i < count; ++i) {
@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    WriteExr(argv[1], selvo::bench::MakeTestFrame(width, height, seed));
+    WriteExr(argv[1], selvo::test::MakeTestFrame(width, height, seed));
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s: %s\n", argv[0], e.what());
     return 1;

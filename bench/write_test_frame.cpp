@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/test_frame.h"
+#include "testing/test_frame.h"
 
 namespace {
 
@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s: size must be 1..65535 each\n", argv[0]);
     return 2;
   }
-  const selvo::bench::TestFrame frame = selvo::bench::MakeTestFrame(width, height, seed);
+  const selvo::test::TestFrame frame = selvo::test::MakeTestFrame(width, height, seed);
 
   std::vector<uint8_t> color;  // PNG stores 16-bit samples big-endian
   color.reserve(frame.pixels.size() * 8);

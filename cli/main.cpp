@@ -3,11 +3,11 @@
 #include <string>
 #include <vector>
 
-#include "cli/config_command.h"
-#include "cli/help_text.h"
-#include "cli/render_command.h"
-#include "cli/standard_streams.h"
-#include "cli/stop_signals.h"
+#include "cli/config/config_command.h"
+#include "cli/render/render_command.h"
+#include "cli/terminal/help_text.h"
+#include "cli/terminal/standard_streams.h"
+#include "cli/terminal/stop_signals.h"
 #include "selvo_version.h"
 
 namespace {

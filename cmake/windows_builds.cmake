@@ -1,7 +1,7 @@
 # The Windows products (stand-in SDK, Selvo.flt, selvo-host.exe) are cross
 # builds of this same source tree with mingw-w64, run from the native build:
-# i686 is the deliverable module, run under the 32-bit Wine loader where the
-# machine executes 32-bit code; x86_64 runs under wine64 everywhere. Both
+# i686 is the deliverable module, run under the 32-bit Wine loader (emulated
+# by qemu where the kernel runs no 32-bit code); x86_64 runs under wine64. Both
 # carry the Windows test programs.
 find_program(SELVO_MINGW_I686 i686-w64-mingw32-g++-posix)
 find_program(SELVO_MINGW_X86_64 x86_64-w64-mingw32-g++-posix)

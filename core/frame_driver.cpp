@@ -11,8 +11,8 @@ namespace {
 
 // The plane of the channel the settings select.
 const IdPlane& SelectedIds(const FrameView& frame, const RendererConfig& config) {
-  return IdChannelSelector(config) == kMaterialEffectsSelector ? frame.materialIds
-                                                               : frame.objectIds;
+  return SelectedIdChannel(config) == IdChannel::kMaterialEffects ? frame.materialIds
+                                                                  : frame.objectIds;
 }
 
 // Maps row y of the frame in place with the row's IDs.
@@ -94,13 +94,13 @@ FrameResult RenderFrame(const RendererConfig& config, const FrameView& frame, Ro
   // row by row. With lent threads it does the same for a band of rows at a
   // time: the band's reports and queries first, then its rows on the threads.
   const int band = buffers.lanes.size() > 1 ? kRowsPerBand : 1;
-  int32_t abortFlag = 0;
+  bool stopped = false;
   for (int first = 0; first < height;) {
     int last = std::min(height, first + band);
     for (int y = first; y < last; ++y) {
       progress.ReportProgress(y, height - 1);
-      progress.QueryAbort(&abortFlag);
-      if (abortFlag != 0) {
+      stopped = progress.StopRequested();
+      if (stopped) {
         last = y;
         break;
       }
@@ -110,7 +110,7 @@ FrameResult RenderFrame(const RendererConfig& config, const FrameView& frame, Ro
       return result;
     }
     result.rowsDone = first = last;
-    if (abortFlag != 0) {
+    if (stopped) {
       result.status = FrameStatus::kAborted;
       return result;
     }

@@ -52,15 +52,14 @@ class RowProgress {
   virtual ~RowProgress() = default;
   // The row about to be processed, and H - 1.
   virtual void ReportProgress(int row, int lastRow) = 0;
-  // The receiver sets *abortFlag non-zero to stop the frame. The flag is
-  // cleared once per frame, not per query.
-  virtual void QueryAbort(int32_t* abortFlag) = 0;
+  // Asked after each report: whether the frame is to stop before that row.
+  virtual bool StopRequested() = 0;
 };
 
 enum class FrameStatus {
   kWritten,      // every row palettized, PCX saved
   kNotRendered,  // no pixels, no ID channel, or no memory: frame unchanged
-  kAborted,      // stopped between rows by the abort query; no file
+  kAborted,      // stopped between rows when asked to; no file
   kFetchFailed,  // a row could not be fetched; no file
   kBadName,      // palettized, but the name gives no file name that fits
   kWriteFailed,  // palettized, but the PCX could not be written
@@ -78,7 +77,7 @@ using IndexBuffer = std::vector<uint8_t>;
 
 // Threads a caller lends the driver to map a frame's rows on. The module
 // lends none and maps every row on the host's thread; the command line keeps
-// a few per frame it renders. Progress and abort queries stay on the
+// a few per frame it renders. Progress reports and stop questions stay on the
 // calling thread, one per row and in order, whatever the threads.
 class RowWorkers {
  public:

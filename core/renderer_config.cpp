@@ -30,8 +30,8 @@ void FillDefaultPalette(uint8_t palette[kPaletteSize]) {
 
 RendererConfig::RendererConfig() { FillDefaultPalette(palette); }
 
-int SaveConfig(const RendererConfig& config, void* destination) {
-  if (destination == nullptr) return 0;
+bool SaveConfig(const RendererConfig& config, void* destination) {
+  if (destination == nullptr) return false;
   auto* out = static_cast<uint8_t*>(destination);
   WriteU32(out + config_offset::kVersion, config.version);
   WriteU32(out + config_offset::kSourceChannel, uint32_t(config.sourceChannel));
@@ -44,16 +44,16 @@ int SaveConfig(const RendererConfig& config, void* destination) {
     range[1] = config.ranges[id].to;
     range[2] = config.ranges[id].dither;
   }
-  return 1;
+  return true;
 }
 
-int LoadConfig(RendererConfig& config, const void* source) {
-  if (source == nullptr) return 0;
+bool LoadConfig(RendererConfig& config, const void* source) {
+  if (source == nullptr) return false;
   const auto* in = static_cast<const uint8_t*>(source);
   // Unsigned on purpose: a version with its top bit set is "newer", not
   // negative, and is refused like any other block from a later release.
   const uint32_t version = ReadU32(in + config_offset::kVersion);
-  if (version > kConfigVersion) return 0;
+  if (version > kConfigVersion) return false;
   config.version = version;
   config.sourceChannel = int32_t(ReadU32(in + config_offset::kSourceChannel));
   std::memcpy(config.outputName, in + config_offset::kOutputName, kNameSize);
@@ -63,12 +63,12 @@ int LoadConfig(RendererConfig& config, const void* source) {
     const uint8_t* range = in + config_offset::kRanges + 3 * id;
     config.ranges[id] = ColorRange{range[0], range[1], range[2]};
   }
-  return 1;
+  return true;
 }
 
-int IdChannelSelector(const RendererConfig& config) {
-  return config.sourceChannel == kMaterialEffectsChannel ? kMaterialEffectsSelector
-                                                         : kObjectSelector;
+IdChannel SelectedIdChannel(const RendererConfig& config) {
+  return config.sourceChannel == kMaterialEffectsChannel ? IdChannel::kMaterialEffects
+                                                         : IdChannel::kObject;
 }
 
 bool UsesUniformDistribution(const RendererConfig& config) {

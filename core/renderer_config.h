@@ -24,9 +24,10 @@ constexpr int32_t kObjectChannel = 1002;
 constexpr int32_t kUniformDistribution = 1023;
 constexpr int32_t kFindMostSimilarColor = 1024;
 
-// Host ID-channel selectors: bytes for material effects, 16-bit for objects.
-constexpr int kMaterialEffectsSelector = 2;
-constexpr int kObjectSelector = 4;
+// The per-pixel ID channel whose IDs pick each pixel's palette band: the
+// material effects channel holds a byte per pixel, the object channel a
+// 16-bit value.
+enum class IdChannel { kMaterialEffects, kObject };
 
 // One ID's band of the palette. From may exceed To; the mapping gives such
 // ranges a meaning of their own.
@@ -64,15 +65,15 @@ void FillDefaultPalette(uint8_t palette[kPaletteSize]);
 
 constexpr uint32_t GetConfigSize() { return kConfigSize; }
 
-// Writes the block's 1084 bytes. A null destination copies nothing: 0.
-int SaveConfig(const RendererConfig& config, void* destination);
+// Writes the block's 1084 bytes. A null destination copies nothing: false.
+bool SaveConfig(const RendererConfig& config, void* destination);
 
-// Takes a stored block whole when its version (read unsigned) is at most 110
-// and returns 1; a newer block, or a null source, leaves `config` untouched
-// and returns 0.
-int LoadConfig(RendererConfig& config, const void* source);
+// Takes a stored block whole when its version (read unsigned) is at most 110;
+// a newer block, or a null source, leaves `config` untouched: false.
+bool LoadConfig(RendererConfig& config, const void* source);
 
-int IdChannelSelector(const RendererConfig& config);  // 2 or 4
+// Exactly 1001 selects the material effects channel, anything else objects.
+IdChannel SelectedIdChannel(const RendererConfig& config);
 bool UsesUniformDistribution(const RendererConfig& config);
 
 // The configured name up to its terminator, or nothing when the 256 bytes

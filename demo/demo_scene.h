@@ -30,8 +30,8 @@ struct DemoScene {
   int width = 0;
   int height = 0;
   std::vector<Pixel64> pixels;       // row-major from the top row; alpha 65535
-  std::vector<uint8_t> materialIds;  // material effects channel (selector 2)
-  std::vector<uint16_t> objectIds;   // object channel (selector 4)
+  std::vector<uint8_t> materialIds;  // the material effects channel
+  std::vector<uint16_t> objectIds;   // the object channel
 };
 
 // Any size from 1 x 1 up; any frame number, negative ones included. The

@@ -20,6 +20,8 @@
 #define selvo_unlink unlink
 #endif
 
+#include "files/file_error.h"
+
 namespace selvo {
 namespace {
 
@@ -108,10 +110,6 @@ std::string FollowLinks(const std::string& path) {
   return target.string();
 }
 
-std::string SystemError(const std::string& path, const char* what, int error) {
-  return path + ": " + what + ": " + std::strerror(error);
-}
-
 // A device or a pipe (/dev/stdout, /dev/null, a FIFO) has no file to
 // replace: renaming over it would swap the device itself for a regular file,
 // and for root that includes /dev/full. Those are written in place.
@@ -133,8 +131,8 @@ std::string WriteAndClose(std::FILE* file, const std::string& path,
   const int flushError = errno;
   const bool closed = std::fclose(file) == 0;
   const int closeError = errno;
-  if (error.empty() && !flushed) error = SystemError(path, "cannot write file", flushError);
-  if (error.empty() && !closed) error = SystemError(path, "cannot write file", closeError);
+  if (error.empty() && !flushed) error = FileError(path, "cannot write file", flushError);
+  if (error.empty() && !closed) error = FileError(path, "cannot write file", closeError);
   return error;
 }
 
@@ -144,7 +142,7 @@ std::string WriteFileAtomically(const std::string& path,
                                 const std::function<std::string(std::FILE*)>& write) {
   if (IsDeviceOrPipe(path)) {
     std::FILE* device = std::fopen(path.c_str(), "wb");
-    if (device == nullptr) return SystemError(path, "cannot open file", errno);
+    if (device == nullptr) return FileError(path, "cannot open file", errno);
     return WriteAndClose(device, path, write);
   }
   const std::string target = FollowLinks(path);
@@ -160,9 +158,9 @@ std::string WriteFileAtomically(const std::string& path,
     if (file != nullptr) break;
     const int reason = errno;
     ReleaseTemporary(slot);
-    if (reason != EEXIST) return SystemError(path, "cannot create file", reason);
+    if (reason != EEXIST) return FileError(path, "cannot create file", reason);
   }
-  if (file == nullptr) return SystemError(path, "cannot create file", EEXIST);
+  if (file == nullptr) return FileError(path, "cannot create file", EEXIST);
 
   std::string error = WriteAndClose(file, path, write);
   if (error.empty()) {
@@ -170,7 +168,7 @@ std::string WriteFileAtomically(const std::string& path,
     std::remove(target.c_str());  // the C library's rename does not replace there
 #endif
     if (std::rename(partial.c_str(), target.c_str()) != 0)
-      error = SystemError(path, "cannot replace file", errno);
+      error = FileError(path, "cannot replace file", errno);
   }
   if (!error.empty()) std::remove(partial.c_str());
   ReleaseTemporary(slot);

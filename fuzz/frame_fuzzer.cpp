@@ -7,7 +7,7 @@
 //   1084        width, 0..255
 //   1085        height, 0..31 (taken modulo 32 to keep runs fast)
 //   1086..1089  frame number, signed 32-bit little-endian
-//   1090        row before which the abort query says stop (255: never)
+//   1090        row before which the driver is told to stop (255: never)
 //   1091        255: the frame is in memory; else it is handed out a row at
 //               a time and the fetch of this row fails
 //   1092        flags: bit 0 no ID channel, bit 1 the write fails, bit 2
@@ -23,7 +23,7 @@
 #include "core/frame_driver.h"
 #include "fuzz/byte_reader.h"
 #include "fuzz/fuzz_check.h"
-#include "tests/pcx_decode.h"
+#include "testing/pcx_decode.h"
 
 namespace {
 
@@ -80,10 +80,7 @@ class ScriptedProgress : public RowProgress {
     CHECK(row == reported && lastRow == lastRow_);
     ++reported;
   }
-  void QueryAbort(int32_t* abortFlag) override {
-    CHECK(abortFlag != nullptr && *abortFlag == 0);
-    if (reported - 1 == abortRow_) *abortFlag = 1;
-  }
+  bool StopRequested() override { return reported - 1 == abortRow_; }
   int reported = 0;
 
  private:
@@ -109,10 +106,10 @@ std::string KeepPcxInMemory(const std::string& path, const uint8_t* indices, int
 void CheckLoadConfig(const uint8_t block[kConfigSize], RendererConfig& config) {
   uint32_t version;
   std::memcpy(&version, block, 4);  // the fuzzing hosts are little-endian
-  const bool accepted = LoadConfig(config, block) == 1;
+  const bool accepted = LoadConfig(config, block);
   CHECK(accepted == (version <= kConfigVersion));
   uint8_t saved[kConfigSize];
-  CHECK(SaveConfig(config, saved) == 1);
+  CHECK(SaveConfig(config, saved));
   if (accepted) {
     CHECK(std::memcmp(saved, block, kConfigSize) == 0);
   } else {
@@ -148,8 +145,9 @@ void CheckPalettized(const RendererConfig& config, MemoryFrame& frame,
   for (int y = 0; y < rows; ++y) {
     for (int x = 0; x < width; ++x) {
       const std::size_t at = std::size_t(y) * width + x;
-      const unsigned id =
-          IdChannelSelector(config) == kMaterialEffectsSelector ? frame.bytes[at] : frame.words[at];
+      const unsigned id = SelectedIdChannel(config) == IdChannel::kMaterialEffects
+                              ? frame.bytes[at]
+                              : frame.words[at];
       const ColorRange& range = RangeForId(config, id);
       const uint8_t index = indices[at];
       CHECK(index == MapPixel(original[at], x, y, range, config.palette, config.method));
@@ -255,7 +253,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   CheckLoadConfig(block, config);
 
   const std::size_t pixelCount = std::size_t(input.width) * input.height;
-  const bool wordIds = IdChannelSelector(config) == kObjectSelector;
+  const bool wordIds = SelectedIdChannel(config) == IdChannel::kObject;
   for (std::size_t i = 0; i < pixelCount; ++i) {
     if (wordIds) input.words.push_back(in.U16());
     else input.bytes.push_back(in.Byte());

@@ -7,10 +7,10 @@
 #include <cstring>
 #include <string>
 
-#include "cli/image_loader.h"
-#include "cli/png_io.h"
 #include "fuzz/fuzz_check.h"
-#include "fuzz/temp_file.h"
+#include "imageio/image_loader.h"
+#include "imageio/png/png_io.h"
+#include "testing/scratch_dir.h"
 
 namespace {
 
@@ -41,8 +41,9 @@ void CheckPlainPngAgreesWithLibpng(const std::string& path) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-  static ScratchFile file;
-  const std::string& path = file.Write(data, size);
+  static const test::ScratchDir dir;
+  static const std::string path = dir.Path("input");
+  test::WriteBytes(path, data, size);
 
   ExrColorOptions options;
   options.linear = size % 2 == 1;  // both transfer functions, by the input's length
@@ -51,9 +52,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (colorError.empty()) CHECK(SizeFits(color.width, color.height, color.pixels.size()));
   else CheckError(colorError, path);
 
-  for (int selector : {kMaterialEffectsSelector, kObjectSelector}) {
+  for (IdChannel channel : {IdChannel::kMaterialEffects, IdChannel::kObject}) {
     IdImage ids;
-    const std::string idError = LoadIdImage(path, selector, "", ids);
+    const std::string idError = LoadIdImage(path, channel, "", ids);
     if (idError.empty()) CHECK(SizeFits(ids.width, ids.height, ids.ids.size()));
     else CheckError(idError, path);
   }
@@ -62,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   ColorImage both;
   IdImage bothIds;
   const std::string bothError =
-      LoadFrameImages(path, options, path, kObjectSelector, "", both, bothIds);
+      LoadFrameImages(path, options, path, IdChannel::kObject, "", both, bothIds);
   if (bothError.empty()) {
     CHECK(SizeFits(both.width, both.height, both.pixels.size()));
     CHECK(SizeFits(bothIds.width, bothIds.height, bothIds.ids.size()));

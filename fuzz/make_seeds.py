@@ -9,6 +9,11 @@ import sys
 import struct
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.join(HERE, "..", "testing"))
+sys.path.insert(0, os.path.join(HERE, "..", "tests", "data", "bad"))
+import make_corpus as corpus  # noqa: E402  (its PNG and EXR writers)
+from selvo_inputs import default_palette, pcx_file, settings_block  # noqa: E402
 
 
 def save(target, name, data):
@@ -16,28 +21,6 @@ def save(target, name, data):
     os.makedirs(folder, exist_ok=True)
     with open(os.path.join(folder, name), "wb") as f:
         f.write(data)
-
-
-def default_palette():
-    step = 36.42857142857143
-    out = bytearray()
-    for i in range(256):
-        out += bytes([int(((i >> 5) & 7) * step), int(((i >> 2) & 7) * step), (i & 3) * 85])
-    return bytes(out)
-
-
-def settings_block(version=110, channel=1001, name=b"slvo.pcx", method=1023,
-                   ranges=(), palette=None):
-    """The 1084-byte block: version, channel, 256-byte name, method,
-    palette, 16 x (From, To, Dither)."""
-    name_field = (name + b"\0" * 256)[:256]
-    table = bytearray(48)
-    for i, (lo, hi, dither) in enumerate(ranges):
-        table[3 * i:3 * i + 3] = bytes([lo, hi, dither])
-    block = struct.pack("<Ii", version, channel) + name_field + struct.pack("<i", method)
-    block += (palette or default_palette()) + bytes(table)
-    assert len(block) == 1084
-    return block
 
 
 def frame_input(block, width, height, frame=0, abort_row=255, fail_row=255, flags=0,
@@ -88,22 +71,6 @@ def frame_seeds():
                                                     flags=4))
 
 
-def pcx_file(width, height, indices, palette, trailer=True, version=5, planes=1):
-    header = bytearray(128)
-    header[0:4] = bytes([0x0A, version, 1, 8])
-    header[8:12] = struct.pack("<HH", width - 1, height - 1)
-    header[65] = planes
-    header[66:68] = struct.pack("<H", width)
-    data = bytearray()
-    for y in range(height):
-        for x in range(width):
-            c = indices[y * width + x]
-            if c >= 0xC0:
-                data.append(0xC1)
-            data.append(c)
-    return bytes(header + data + (bytes([0x0C]) + palette if trailer else b""))
-
-
 def palette_seeds():
     t = "pcx_palette_fuzzer"
     grey = bytes(i // 3 for i in range(768))
@@ -120,16 +87,9 @@ def palette_seeds():
 
 def png_file(width, height, color_type, rows, plte=b""):
     """A minimal 8-bit PNG: IHDR, an optional PLTE, one IDAT, IEND."""
-    import zlib
-
-    def chunk(kind, data):
-        return struct.pack(">I", len(data)) + kind + data + struct.pack(
-            ">I", zlib.crc32(kind + data) & 0xFFFFFFFF)
-    ihdr = struct.pack(">IIBBBBB", width, height, 8, color_type, 0, 0, 0)
     raw = b"".join(b"\0" + row for row in rows)
-    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", ihdr) + (chunk(b"PLTE", plte) if plte else b"")
-            + chunk(b"IDAT", zlib.compress(raw)) + chunk(b"IEND", b""))
-
+    return corpus.png(width, height, 8, color_type, raw,
+                      extra=corpus.chunk(b"PLTE", plte) if plte else b"")
 
 def palette_files_seeds():
     """The first byte picks the extension: .gpl .pal .act .hex .png .pcx .txt."""
@@ -152,40 +112,37 @@ def palette_files_seeds():
 def image_seeds():
     """PNG and EXR files of every kind the loaders accept, built with the
     writers of the malformed-input corpus, plus a few broken ones."""
-    sys.dont_write_bytecode = True
-    sys.path.insert(0, os.path.join(HERE, "..", "tests", "data", "bad"))
-    import make_corpus as m
     t = "image_fuzzer"
-    save(t, "rgb8.png", m.colour_png(5, 3))
-    save(t, "grey8_ids.png", m.id_png(5, 3, [0, 1, 2, 15, 16]))
-    save(t, "grey16_ids.png", m.id_png(5, 3, [0, 300, 65535], depth=16))
-    save(t, "grey4_ids.png", m.png(6, 2, 4, 0, bytes([0, 0x12, 0x34, 0x56, 0, 0x78, 0x9A, 0xBC])))
-    save(t, "rgba16.png", m.png(3, 2, 16, 6, m.raw_rows(3, 2, 4, 16, lambda x, y, c: 9000 * (x + c))))
-    save(t, "grey_alpha8.png", m.png(3, 2, 8, 4, m.raw_rows(3, 2, 2, 8, lambda x, y, c: 80 * c + x)))
-    palette = m.chunk(b"PLTE", bytes(range(12))) + m.chunk(b"tRNS", b"\x00\x80")
-    save(t, "palette_trns.png", m.png(4, 2, 8, 3, m.raw_rows(4, 2, 1, 8, lambda x, y, c: x % 4),
+    save(t, "rgb8.png", corpus.colour_png(5, 3))
+    save(t, "grey8_ids.png", corpus.id_png(5, 3, [0, 1, 2, 15, 16]))
+    save(t, "grey16_ids.png", corpus.id_png(5, 3, [0, 300, 65535], depth=16))
+    save(t, "grey4_ids.png", corpus.png(6, 2, 4, 0, bytes([0, 0x12, 0x34, 0x56, 0, 0x78, 0x9A, 0xBC])))
+    save(t, "rgba16.png", corpus.png(3, 2, 16, 6, corpus.raw_rows(3, 2, 4, 16, lambda x, y, c: 9000 * (x + c))))
+    save(t, "grey_alpha8.png", corpus.png(3, 2, 8, 4, corpus.raw_rows(3, 2, 2, 8, lambda x, y, c: 80 * c + x)))
+    palette = corpus.chunk(b"PLTE", bytes(range(12))) + corpus.chunk(b"tRNS", b"\x00\x80")
+    save(t, "palette_trns.png", corpus.png(4, 2, 8, 3, corpus.raw_rows(4, 2, 1, 8, lambda x, y, c: x % 4),
                                       extra=palette))
-    interlaced = bytearray(m.colour_png(9, 9))
+    interlaced = bytearray(corpus.colour_png(9, 9))
     interlaced[28] = 1  # Adam7; the CRC is fixed below
-    interlaced[29:33] = m.struct.pack(">I", m.zlib.crc32(bytes(interlaced[12:29])) & 0xFFFFFFFF)
+    interlaced[29:33] = corpus.struct.pack(">I", corpus.zlib.crc32(bytes(interlaced[12:29])) & 0xFFFFFFFF)
     save(t, "interlaced_bad_data.png", bytes(interlaced))
-    save(t, "truncated.png", m.colour_png(5, 3)[:60])
+    save(t, "truncated.png", corpus.colour_png(5, 3)[:60])
 
     def colour(name, x, y):
         return 0.1 * (x + 1) + 0.05 * "RGBA".index(name[-1])
-    rgba = [("R", m.HALF), ("G", m.HALF), ("B", m.HALF), ("A", m.HALF)]
-    save(t, "rgba_half.exr", m.exr(5, 3, rgba, colour))
-    save(t, "rgb_float_offset_window.exr", m.exr(2, 2, [(c, m.FLOAT) for c in "RGB"], colour,
+    rgba = [("R", corpus.HALF), ("G", corpus.HALF), ("B", corpus.HALF), ("A", corpus.HALF)]
+    save(t, "rgba_half.exr", corpus.exr(5, 3, rgba, colour))
+    save(t, "rgb_float_offset_window.exr", corpus.exr(2, 2, [(c, corpus.FLOAT) for c in "RGB"], colour,
                                                  window=(-3, 7, -2, 8)))
-    save(t, "combined_layer.exr", m.exr(2, 2, [("View.Combined." + c, m.HALF) for c in "RGB"],
+    save(t, "combined_layer.exr", corpus.exr(2, 2, [("View.Combined." + c, corpus.HALF) for c in "RGB"],
                                         colour))
-    save(t, "ids_float.exr", m.exr(4, 2, [("IndexMA.X", m.FLOAT), ("IndexOB.X", m.FLOAT)],
+    save(t, "ids_float.exr", corpus.exr(4, 2, [("IndexMA.X", corpus.FLOAT), ("IndexOB.X", corpus.FLOAT)],
                                    lambda n, x, y: float(x * 100 + y)))
-    save(t, "ids_half_named.exr", m.exr(3, 1, [("RenderLayer.Object Index.X", m.HALF),
-                                               ("RenderLayer.Material Index.X", m.HALF)],
+    save(t, "ids_half_named.exr", corpus.exr(3, 1, [("RenderLayer.Object Index.X", corpus.HALF),
+                                               ("RenderLayer.Material Index.X", corpus.HALF)],
                                         lambda n, x, y: float(x)))
-    save(t, "ids_nan.exr", m.exr_ids([0.0, float("nan"), 1.0, 2.0, 3.0]))
-    save(t, "truncated.exr", m.exr(5, 3, rgba, colour, tail_cut=20))
+    save(t, "ids_nan.exr", corpus.exr_ids([0.0, float("nan"), 1.0, 2.0, 3.0]))
+    save(t, "truncated.exr", corpus.exr(5, 3, rgba, colour, tail_cut=20))
 
 
 def names_grid_seeds():

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "cli/palette_files.h"
 #include "fuzz/fuzz_check.h"
-#include "fuzz/temp_file.h"
+#include "imageio/palette/palette_files.h"
+#include "testing/scratch_dir.h"
 
 namespace {
 
@@ -33,18 +33,18 @@ void CheckParsers(const uint8_t* data, std::size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-  static ScratchFile files[] = {ScratchFile(".gpl"), ScratchFile(".pal"), ScratchFile(".act"),
-                                ScratchFile(".hex"), ScratchFile(".png"), ScratchFile(".pcx"),
-                                ScratchFile(".txt")};
-  static ScratchFile written[] = {ScratchFile(".gpl"), ScratchFile(".pal"), ScratchFile(".act"),
-                                  ScratchFile(".hex"), ScratchFile(".png"), ScratchFile(".pcx")};
+  static const selvo::test::ScratchDir dir;
+  // Read under every palette extension and one that names none; written
+  // under each palette extension.
+  static const char* const kExtensions[] = {".gpl", ".pal", ".act", ".hex", ".png", ".pcx", ".txt"};
   if (size == 0) return 0;
   const std::size_t pick = data[0] % 7;
   ++data;
   --size;
   CheckParsers(data, size);
 
-  const std::string& path = files[pick].Write(data, size);
+  const std::string path = dir.Path(std::string("input") + kExtensions[pick]);
+  selvo::test::WriteBytes(path, data, size);
   std::vector<selvo::PaletteColor> colors;
   const std::string error = selvo::ReadPaletteFile(path, colors);
   if (!error.empty()) {
@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     CHECK(colors.size() > 256);
     return 0;
   }
-  const std::string& out = written[pick % 6].path();
+  const std::string out = dir.Path(std::string("written") + kExtensions[pick % 6]);
   CHECK(selvo::WritePaletteFile(out, palette).empty());
   std::vector<selvo::PaletteColor> back;
   CHECK(selvo::ReadPaletteFile(out, back).empty() && back.size() == 256);

@@ -5,22 +5,23 @@
 #include <cstring>
 #include <string_view>
 
-#include "cli/config_command.h"
+#include "cli/config/config_command.h"
 #include "fuzz/fuzz_check.h"
-#include "fuzz/temp_file.h"
 #include "pcx/pcx_palette.h"
+#include "testing/scratch_dir.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-  static ScratchFile file(".pcx");
-  const std::string& path = file.Write(data, size);
+  static const selvo::test::ScratchDir dir;
+  static const std::string path = dir.Path("input.pcx");
+  selvo::test::WriteBytes(path, data, size);
 
   uint8_t palette[768];
   std::memset(palette, 0x5A, sizeof palette);
-  const int read = selvo::ReadPcxPalette(path, palette);
+  const bool read = selvo::ReadPcxPalette(path, palette);
   if (size >= 768) {
-    CHECK(read == 1 && std::memcmp(palette, data + size - 768, 768) == 0);
+    CHECK(read && std::memcmp(palette, data + size - 768, 768) == 0);
   } else {
-    CHECK(read == 0);
+    CHECK(!read);
     for (uint8_t b : palette) CHECK(b == 0x5A);  // a short file changes nothing
   }
 

@@ -219,7 +219,7 @@ uint64_t LastWritten(const std::string& path) {
 // rule, or "" when the settings give no name that fits.
 std::string ExpectedPcx(const std::vector<char>& block, int frame) {
   selvo::RendererConfig config;
-  if (selvo::LoadConfig(config, block.data()) != 1) return "";
+  if (!selvo::LoadConfig(config, block.data())) return "";
   const std::optional<std::string_view> name = selvo::OutputName(config);
   return name ? selvo::ComposeOutputName(*name, frame) : "";
 }

@@ -27,15 +27,15 @@ class OpenFile {
 
 }  // namespace
 
-int ReadPcxPalette(const std::string& path, uint8_t destination[768]) {
+bool ReadPcxPalette(const std::string& path, uint8_t destination[768]) {
   OpenFile file(path);
-  if (!file.get()) return 0;
+  if (!file.get()) return false;
   // Read into scratch first: a file shorter than a palette must leave the
   // destination as it was.
   uint8_t palette[768];
-  if (!file.ReadBeforeEnd(768, palette, sizeof palette)) return 0;
+  if (!file.ReadBeforeEnd(768, palette, sizeof palette)) return false;
   std::memcpy(destination, palette, sizeof palette);
-  return 1;
+  return true;
 }
 
 bool HasPaletteTrailer(const std::string& path) {

@@ -6,10 +6,10 @@
 
 namespace selvo {
 
-// Copies the file's last 768 bytes into `destination` and returns 1 without
-// validating anything else; 0, with `destination` untouched, when the file
-// cannot be opened or is shorter than 768 bytes.
-int ReadPcxPalette(const std::string& path, uint8_t destination[768]);
+// Copies the file's last 768 bytes into `destination` without validating
+// anything else; false, with `destination` untouched, when the file cannot
+// be opened or is shorter than 768 bytes.
+bool ReadPcxPalette(const std::string& path, uint8_t destination[768]);
 
 // Whether the file really carries a 256-colour trailer: a version-5, 8-bit,
 // one-plane header and 0x0C at 769 bytes from the end. Many PCX files

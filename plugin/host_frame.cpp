@@ -16,17 +16,22 @@ static_assert(offsetof(selvo::Pixel64, g) == offsetof(BMM_Color_64, g));
 static_assert(offsetof(selvo::Pixel64, b) == offsetof(BMM_Color_64, b));
 static_assert(offsetof(selvo::Pixel64, a) == offsetof(BMM_Color_64, a));
 
-selvo::FrameView HostFrame::View(int selector) {
+ULONG HostChannelSelector(selvo::IdChannel channel) {
+  return channel == selvo::IdChannel::kMaterialEffects ? kMaterialEffectsIdChannel
+                                                       : kObjectIdChannel;
+}
+
+selvo::FrameView HostFrame::View(selvo::IdChannel channel) {
   selvo::FrameView view;
   view.width = width_ = bitmap_.Width();
   view.height = bitmap_.Height();
   view.rowTransfer = this;
   view.frameNumber = info_ != nullptr ? info_->frameNumber : 0;
   if (view.width == 0 || view.height == 0) return view;
-  const void* channel = bitmap_.GetChannel(ULONG(selector));
-  if (selector == selvo::kMaterialEffectsSelector)
-    view.materialIds.bytes = static_cast<const uint8_t*>(channel);
-  else view.objectIds.words = static_cast<const uint16_t*>(channel);
+  const void* ids = bitmap_.GetChannel(HostChannelSelector(channel));
+  if (channel == selvo::IdChannel::kMaterialEffects)
+    view.materialIds.bytes = static_cast<const uint8_t*>(ids);
+  else view.objectIds.words = static_cast<const uint16_t*>(ids);
   return view;
 }
 
@@ -47,6 +52,7 @@ void HostProgressWindow::ReportProgress(int row, int lastRow) {
   SendMessageA(window_, kProgressMessage, WPARAM(row), LPARAM(lastRow));
 }
 
-void HostProgressWindow::QueryAbort(int32_t* abortFlag) {
-  SendMessageA(window_, kAbortQueryMessage, 0, reinterpret_cast<LPARAM>(abortFlag));
+bool HostProgressWindow::StopRequested() {
+  SendMessageA(window_, kAbortQueryMessage, 0, reinterpret_cast<LPARAM>(&abortFlag_));
+  return abortFlag_ != 0;
 }

@@ -39,15 +39,22 @@ BOOL PaletteRenderer::RenderFrame(HWND progressWindow) {
   HostFrame frame(*Source(), FilterInfo());
   HostProgressWindow progress(progressWindow);
   selvo::FrameBuffers buffers;  // released on return
-  selvo::RenderFrame(config_, frame.View(selvo::IdChannelSelector(config_)), progress, buffers,
+  selvo::RenderFrame(config_, frame.View(selvo::SelectedIdChannel(config_)), progress, buffers,
                      selvo::WritePcxInPlace);
   return TRUE;
 }
 
 DWORD PaletteRenderer::GetConfigSize() { return selvo::GetConfigSize(); }
 
-BOOL PaletteRenderer::LoadConfig(void* block) { return selvo::LoadConfig(config_, block); }
+// The host's answers: 1 when the block was taken or written, else 0.
+BOOL PaletteRenderer::LoadConfig(void* block) {
+  return selvo::LoadConfig(config_, block) ? TRUE : FALSE;
+}
 
-BOOL PaletteRenderer::SaveConfig(void* block) { return selvo::SaveConfig(config_, block); }
+BOOL PaletteRenderer::SaveConfig(void* block) {
+  return selvo::SaveConfig(config_, block) ? TRUE : FALSE;
+}
 
-DWORD PaletteRenderer::GetRequiredChannels() { return DWORD(selvo::IdChannelSelector(config_)); }
+DWORD PaletteRenderer::GetRequiredChannels() {
+  return HostChannelSelector(selvo::SelectedIdChannel(config_));
+}

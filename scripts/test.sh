@@ -5,13 +5,17 @@ cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 scripts/check-format.sh
+# trixie's and sid's Blender for the add-on tests, once per build tree
+scripts/blender-chroots.sh build
 cmake -S . -B build
 cmake --build build -j "$(nproc)"
 ctest --test-dir build --output-on-failure -j "$(nproc)"
 
 # The native suite again under AddressSanitizer and UndefinedBehaviorSanitizer
-# (the Windows cross builds are checked once, above).
-cmake -S . -B build-asan -DSELVO_SANITIZE=ON -DSELVO_WINDOWS=OFF
+# (the Windows cross builds are checked once, above), selvo in the same
+# Blenders.
+cmake -S . -B build-asan -DSELVO_SANITIZE=ON -DSELVO_WINDOWS=OFF \
+  -DSELVO_BLENDER_CHROOTS="$PWD/build/blender-chroots"
 cmake --build build-asan -j "$(nproc)"
 ctest --test-dir build-asan --output-on-failure -j "$(nproc)"
 

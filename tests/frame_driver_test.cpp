@@ -11,41 +11,13 @@
 #include <vector>
 
 #include "pcx/pcx_writer.h"
-#include "tests/scratch_dir.h"
+#include "testing/memory_frame.h"
+#include "testing/scratch_dir.h"
 
 namespace selvo {
 namespace {
 
-// A frame held in memory, carrying either or both ID channels.
-class MemoryFrame {
- public:
-  MemoryFrame(int width, int height)
-      : width_(width), height_(height), pixels_(std::size_t(width) * height) {}
-
-  // The frame as the driver sees it: its own pixels, palettized in place.
-  FrameView View() {
-    FrameView view;
-    view.width = width_;
-    view.height = height_;
-    view.pixels = pixels_.data();
-    if (!materialIds.empty()) view.materialIds.bytes = materialIds.data();
-    if (!objectIds.empty()) view.objectIds.words = objectIds.data();
-    view.frameNumber = frameNumber;
-    return view;
-  }
-
-  Pixel64& At(int x, int y) { return pixels_[Offset(x, y)]; }
-  const std::vector<Pixel64>& Pixels() const { return pixels_; }
-
-  std::vector<uint8_t> materialIds;
-  std::vector<uint16_t> objectIds;
-  int frameNumber = 7;
-
- private:
-  std::size_t Offset(int x, int y) const { return std::size_t(y) * width_ + x; }
-  int width_, height_;
-  std::vector<Pixel64> pixels_;
-};
+using test::MemoryFrame;
 
 // The same frame handed out a row at a time, as a host does; a row may be
 // made unreadable.
@@ -78,18 +50,19 @@ class RowByRowFrame : public RowTransfer {
   FrameView view_;
 };
 
-// Records the progress reports and answers the abort query from a given
-// query on (counted from 0).
+// Records the progress reports and the stop questions with their answers,
+// and asks to stop at a given question (counted from 0).
 class ScriptedProgress : public RowProgress {
  public:
-  enum Kind { kProgress, kAbortQuery };
+  enum Kind { kProgress, kStopQuestion };
   explicit ScriptedProgress(int abortAtQuery = -1) : abortAtQuery_(abortAtQuery) {}
   void ReportProgress(int row, int lastRow) override {
     messages.push_back({kProgress, row, lastRow});
   }
-  void QueryAbort(int32_t* abortFlag) override {
-    messages.push_back({kAbortQuery, 0, *abortFlag});
-    if (queries++ == abortAtQuery_) *abortFlag = 1;
+  bool StopRequested() override {
+    const bool stop = queries++ == abortAtQuery_;
+    messages.push_back({kStopQuestion, 0, stop});
+    return stop;
   }
   struct Message {
     Kind kind;
@@ -134,26 +107,26 @@ TEST_F(FrameDriver, FramesThatCannotBeRenderedStayUntouched) {
   MemoryFrame noChannel = GreyFrame();
   noChannel.materialIds.clear();
   noChannel.objectIds.assign(15, 0);  // the wrong channel for source 1001
-  const std::vector<Pixel64> before = noChannel.Pixels();
+  const std::vector<Pixel64> before = noChannel.pixels;
 
   ScriptedProgress progress;
   EXPECT_EQ(RenderFrame(config, empty.View(), progress, buffers).status, FrameStatus::kNotRendered);
   EXPECT_EQ(RenderFrame(config, noChannel.View(), progress, buffers).status,
             FrameStatus::kNotRendered);
   EXPECT_TRUE(progress.messages.empty());
-  EXPECT_EQ(std::memcmp(before.data(), noChannel.Pixels().data(), before.size() * sizeof(Pixel64)),
+  EXPECT_EQ(std::memcmp(before.data(), noChannel.pixels.data(), before.size() * sizeof(Pixel64)),
             0);
   EXPECT_TRUE(FilesInFolder().empty());
 }
 
-TEST_F(FrameDriver, SendsProgressThenAbortQueryBeforeEveryRow) {
+TEST_F(FrameDriver, ReportsProgressThenAsksWhetherToStopBeforeEveryRow) {
   MemoryFrame frame = GreyFrame();
   ScriptedProgress progress;
   const FrameResult result = RenderFrame(config, frame.View(), progress, buffers);
   EXPECT_EQ(result.status, FrameStatus::kWritten);
   using M = ScriptedProgress::Message;
   const auto kProgress = ScriptedProgress::kProgress;
-  const auto kQuery = ScriptedProgress::kAbortQuery;
+  const auto kQuery = ScriptedProgress::kStopQuestion;
   const std::vector<M> expected = {{kProgress, 0, 2}, {kQuery, 0, 0},    {kProgress, 1, 2},
                                    {kQuery, 0, 0},    {kProgress, 2, 2}, {kQuery, 0, 0}};
   EXPECT_EQ(progress.messages, expected);
@@ -209,13 +182,13 @@ TEST_F(FrameDriver, ObjectChannelIdsAreSixteenBitAndLargeOnesUseIdZero) {
 TEST_F(FrameDriver, AbortAtTheFirstQueryLeavesTheFrameUntouched) {
   config.ranges[0] = ColorRange{255, 255, 0};
   MemoryFrame frame = GreyFrame();
-  const std::vector<Pixel64> before = frame.Pixels();
+  const std::vector<Pixel64> before = frame.pixels;
   ScriptedProgress progress(0);
   const FrameResult result = RenderFrame(config, frame.View(), progress, buffers);
   EXPECT_EQ(result.status, FrameStatus::kAborted);
   EXPECT_EQ(result.rowsDone, 0);
   EXPECT_EQ(progress.messages.size(), 2u);
-  EXPECT_EQ(std::memcmp(before.data(), frame.Pixels().data(), before.size() * sizeof(Pixel64)), 0);
+  EXPECT_EQ(std::memcmp(before.data(), frame.pixels.data(), before.size() * sizeof(Pixel64)), 0);
   EXPECT_TRUE(FilesInFolder().empty());
 }
 
@@ -251,8 +224,8 @@ TEST_F(FrameDriver, RowByRowFrameGetsTheSamePixelsAsAFrameInMemory) {
   EXPECT_EQ(rows.fetched, (std::vector<int>{0, 1, 2}));
   EXPECT_EQ(rows.stored, (std::vector<int>{0, 1, 2}));
   EXPECT_EQ(buffers.indices, inMemoryIndices);
-  EXPECT_EQ(std::memcmp(inMemory.Pixels().data(), handedOut.Pixels().data(),
-                        inMemory.Pixels().size() * sizeof(Pixel64)),
+  EXPECT_EQ(std::memcmp(inMemory.pixels.data(), handedOut.pixels.data(),
+                        inMemory.pixels.size() * sizeof(Pixel64)),
             0);
 }
 
@@ -305,8 +278,8 @@ TEST_F(FrameDriver, LentThreadsGiveTheSameFrameReportsAndStops) {
       EXPECT_EQ(result.rowsDone, abortAt < 0 ? 150 : abortAt);
       EXPECT_EQ(result.rowsDone, expected.rowsDone);
       EXPECT_TRUE(lentProgress.messages == aloneProgress.messages) << method << " " << abortAt;
-      EXPECT_EQ(std::memcmp(lent.Pixels().data(), alone.Pixels().data(),
-                            alone.Pixels().size() * sizeof(Pixel64)),
+      EXPECT_EQ(std::memcmp(lent.pixels.data(), alone.pixels.data(),
+                            alone.pixels.size() * sizeof(Pixel64)),
                 0)
           << method << " " << abortAt;
       const std::size_t done = std::size_t(expected.rowsDone) * 37;

@@ -9,8 +9,8 @@
 #include <random>
 #include <vector>
 
-#include "bench/test_frame.h"
 #include "core/map_pixel.h"
+#include "testing/test_frame.h"
 
 namespace selvo {
 namespace {
@@ -236,12 +236,12 @@ TEST(NearestColorSearch, MatchesLinearSearchOnLatticeOfLevels) {
 // benchmarks search them: the second frame reuses the cells of the first.
 TEST(NearestColorSearch, MatchesLinearSearchOnTheBenchmarkFrames) {
   const Palette palette = DefaultPalette();
-  const std::vector<bench::TestFrame> frames = {bench::MakeTestFrame(1920, 1080, 2),
-                                                bench::MakeTestFrame(1920, 1080, 1)};
+  const std::vector<test::TestFrame> frames = {test::MakeTestFrame(1920, 1080, 2),
+                                               test::MakeTestFrame(1920, 1080, 1)};
   for (const ColorRange range :
        {ColorRange{0, 255, 0}, ColorRange{240, 255, 0}, ColorRange{254, 255, 0}}) {
     NearestColorSearch search(palette.data(), range.from, range.to);
-    for (const bench::TestFrame& frame : frames) {
+    for (const test::TestFrame& frame : frames) {
       int mismatches = 0;
       for (const Pixel64& color : frame.pixels)
         mismatches += search.Find(color) != FindMostSimilarColor(color, range, palette.data());

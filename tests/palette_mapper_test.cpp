@@ -5,13 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "core/frame_driver.h"
 #include "core/map_pixel.h"
+#include "testing/memory_frame.h"
+#include "testing/scratch_dir.h"
 
 namespace selvo {
 namespace {
@@ -216,58 +217,39 @@ TEST(PaletteMapper, FollowsSettingsThatChangeBetweenFrames) {
   }
 }
 
-// A frame in memory with a byte ID channel.
-struct MemoryFrame {
-  MemoryFrame(int width, int height, std::mt19937& rng)
-      : width(width), height(height), ids(RandomIds<uint8_t>(rng, width * height, 30)) {
-    for (int y = 0; y < height; ++y) {
-      const std::vector<Pixel64> row = RandomRow(rng, width);
-      pixels.insert(pixels.end(), row.begin(), row.end());
-    }
+// A frame of random pixels with a byte ID channel.
+test::MemoryFrame RandomFrame(int width, int height, std::mt19937& rng) {
+  test::MemoryFrame frame(width, height);
+  frame.materialIds = RandomIds<uint8_t>(rng, width * height, 30);
+  frame.pixels.clear();
+  for (int y = 0; y < height; ++y) {
+    const std::vector<Pixel64> row = RandomRow(rng, width);
+    frame.pixels.insert(frame.pixels.end(), row.begin(), row.end());
   }
-  FrameView View() {
-    FrameView view;
-    view.width = width;
-    view.height = height;
-    view.pixels = pixels.data();
-    view.materialIds.bytes = ids.data();
-    view.frameNumber = 1;
-    return view;
-  }
-
-  int width, height;
-  std::vector<uint8_t> ids;
-  std::vector<Pixel64> pixels;
-};
-
-class SilentProgress : public RowProgress {
- public:
-  void ReportProgress(int, int) override {}
-  void QueryAbort(int32_t*) override {}
-};
+  return frame;
+}
 
 TEST(RenderFrameWithMapper, SequenceSharingBuffersMatchesMapPixel) {
   std::mt19937 rng(3);
   RendererConfig config = RandomConfig(rng, kFindMostSimilarColor);
-  const std::string name = ::testing::TempDir() + "mapper_seq.pcx";
-  ASSERT_TRUE(SetOutputName(config, name));
-  SilentProgress progress;
+  const test::ScratchDir dir;
+  ASSERT_TRUE(SetOutputName(config, dir.Path("mapper_seq.pcx")));
+  test::NoProgress progress;
   FrameBuffers buffers;
   for (int frameIndex = 0; frameIndex < 3; ++frameIndex) {
     if (frameIndex == 2) std::swap(config.palette[0], config.palette[700]);
-    MemoryFrame frame(97, 31, rng);
+    test::MemoryFrame frame = RandomFrame(97, 31, rng);
     const std::vector<Pixel64> original = frame.pixels;
     const FrameResult result = RenderFrame(config, frame.View(), progress, buffers);
     ASSERT_EQ(result.status, FrameStatus::kWritten);
     for (int y = 0; y < 31; ++y)
       for (int x = 0; x < 97; ++x) {
         const std::size_t at = std::size_t(y) * 97 + x;
-        const ColorRange& range = RangeForId(config, frame.ids[at]);
+        const ColorRange& range = RangeForId(config, frame.materialIds[at]);
         ASSERT_EQ(buffers.indices[at],
                   MapPixel(original[at], x, y, range, config.palette, config.method))
             << "frame " << frameIndex << " pixel " << x << ", " << y;
       }
-    std::remove(result.pcxPath.c_str());
   }
 }
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "pcx/pcx_writer.h"
-#include "tests/scratch_dir.h"
+#include "testing/scratch_dir.h"
 
 namespace selvo {
 namespace {
@@ -50,7 +50,7 @@ class PcxPalette : public ::testing::Test {
 
 TEST_F(PcxPalette, ReadsBackThePaletteItWasWrittenWith) {
   uint8_t read[768] = {};
-  EXPECT_EQ(ReadPcxPalette(WrittenPcx(), read), 1);
+  EXPECT_TRUE(ReadPcxPalette(WrittenPcx(), read));
   EXPECT_EQ(Bytes(read, read + 768), Bytes(palette_, palette_ + 768));
   EXPECT_TRUE(HasPaletteTrailer(WrittenPcx()));
 }
@@ -58,7 +58,7 @@ TEST_F(PcxPalette, ReadsBackThePaletteItWasWrittenWith) {
 TEST_F(PcxPalette, AnyFileYieldsItsLastBytesButOnlyRealTrailersPassTheCheck) {
   const std::string path = SixteenColourPcx();
   uint8_t read[768] = {};
-  EXPECT_EQ(ReadPcxPalette(path, read), 1);
+  EXPECT_TRUE(ReadPcxPalette(path, read));
   for (int i = 0; i < 768; ++i) ASSERT_EQ(read[i], uint8_t(128 + 1000 - 768 + i)) << i;
   EXPECT_FALSE(HasPaletteTrailer(path));
 }
@@ -66,9 +66,9 @@ TEST_F(PcxPalette, AnyFileYieldsItsLastBytesButOnlyRealTrailersPassTheCheck) {
 TEST_F(PcxPalette, MissingOrShortFilesLeaveTheDestinationUntouched) {
   uint8_t read[768];
   std::fill(std::begin(read), std::end(read), 0x5A);
-  EXPECT_EQ(ReadPcxPalette((folder_ / "absent.pcx").string(), read), 0);
-  EXPECT_EQ(ReadPcxPalette(Write("short.pcx", Bytes(767, 1)), read), 0);
-  EXPECT_EQ(ReadPcxPalette(folder_.string(), read), 0) << "a folder is no palette";
+  EXPECT_FALSE(ReadPcxPalette((folder_ / "absent.pcx").string(), read));
+  EXPECT_FALSE(ReadPcxPalette(Write("short.pcx", Bytes(767, 1)), read));
+  EXPECT_FALSE(ReadPcxPalette(folder_.string(), read)) << "a folder is no palette";
   for (uint8_t v : read) ASSERT_EQ(v, 0x5A);
   EXPECT_FALSE(HasPaletteTrailer((folder_ / "absent.pcx").string()));
   EXPECT_FALSE(HasPaletteTrailer(Write("tiny.pcx", Bytes{0x0A, 5, 1, 8})));

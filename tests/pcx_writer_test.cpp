@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "tests/pcx_decode.h"
-#include "tests/scratch_dir.h"
+#include "testing/pcx_decode.h"
+#include "testing/scratch_dir.h"
 
 namespace selvo {
 namespace {

@@ -7,24 +7,19 @@
 #include <string>
 #include <vector>
 
+#include "testing/block_bytes.h"
+
 namespace selvo {
 namespace {
 
-using Block = std::vector<uint8_t>;
+using test::Block;
+using test::PutU32;
+using test::U32At;
 
 Block Saved(const RendererConfig& config) {
   Block block(kConfigSize, 0xEE);
-  EXPECT_EQ(SaveConfig(config, block.data()), 1);
+  EXPECT_TRUE(SaveConfig(config, block.data()));
   return block;
-}
-
-uint32_t U32At(const Block& block, std::size_t offset) {
-  return uint32_t(block[offset]) | uint32_t(block[offset + 1]) << 8 |
-         uint32_t(block[offset + 2]) << 16 | uint32_t(block[offset + 3]) << 24;
-}
-
-void PutU32(Block& block, std::size_t offset, uint32_t value) {
-  for (int i = 0; i < 4; ++i) block[offset + i] = uint8_t(value >> (8 * i));
 }
 
 TEST(RendererConfig, FreshBlockHoldsTheDefaultsAtTheirOffsets) {
@@ -61,8 +56,8 @@ TEST(RendererConfig, DefaultPaletteIsTheThreeThreeTwoCube) {
 TEST(RendererConfig, NullBuffersAreRefusedAndChangeNothing) {
   RendererConfig config;
   config.method = 4242;
-  EXPECT_EQ(SaveConfig(config, nullptr), 0);
-  EXPECT_EQ(LoadConfig(config, nullptr), 0);
+  EXPECT_FALSE(SaveConfig(config, nullptr));
+  EXPECT_FALSE(LoadConfig(config, nullptr));
   EXPECT_EQ(config.method, 4242);
   EXPECT_EQ(config.version, 110u);
 }
@@ -73,7 +68,7 @@ TEST(RendererConfig, NewerVersionsAreRefusedComparedUnsigned) {
     PutU32(block, 0, version);
     PutU32(block, 4, 1002);
     RendererConfig config;
-    EXPECT_EQ(LoadConfig(config, block.data()), 0) << version;
+    EXPECT_FALSE(LoadConfig(config, block.data())) << version;
     EXPECT_EQ(Saved(config), Saved(RendererConfig())) << version;
   }
 }
@@ -85,7 +80,7 @@ TEST(RendererConfig, OlderVersionsAreTakenWholeAndSavedBackUnchanged) {
     PutU32(block, 264, 1024);
     block[1036 + 3 * 15 + 1] = 77;
     RendererConfig config;
-    ASSERT_EQ(LoadConfig(config, block.data()), 1);
+    ASSERT_TRUE(LoadConfig(config, block.data()));
     EXPECT_EQ(config.version, version);
     EXPECT_EQ(config.method, 1024);
     EXPECT_EQ(config.ranges[15].to, 77);
@@ -102,18 +97,18 @@ TEST(RendererConfig, EveryByteOfAStoredBlockRoundTrips) {
   std::memset(block.data() + 8, 'n', 255);
   block[8 + 255] = 0;
   RendererConfig config;
-  ASSERT_EQ(LoadConfig(config, block.data()), 1);
+  ASSERT_TRUE(LoadConfig(config, block.data()));
   EXPECT_EQ(Saved(config), block);
   EXPECT_EQ(OutputName(config)->size(), 255u);
 }
 
 TEST(RendererConfig, SelectorFieldsTestForTheFirstIdOnly) {
   RendererConfig config;
-  EXPECT_EQ(IdChannelSelector(config), 2);
+  EXPECT_EQ(SelectedIdChannel(config), IdChannel::kMaterialEffects);
   EXPECT_TRUE(UsesUniformDistribution(config));
   for (int32_t other : {1002, 0, -1, 1023}) {
     config.sourceChannel = other;
-    EXPECT_EQ(IdChannelSelector(config), 4) << other;
+    EXPECT_EQ(SelectedIdChannel(config), IdChannel::kObject) << other;
   }
   for (int32_t other : {1024, 0, -1, 1001}) {
     config.method = other;

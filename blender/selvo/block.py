@@ -93,9 +93,3 @@ def write(path, settings):
             os.unlink(temporary)
         raise
 
-
-def frame_name(output_name, frame, extension=".pcx"):
-    """The file name of a frame, composed as selvo composes it: the output
-    name up to its first "." anywhere, the frame number as %04d, then the
-    extension."""
-    return output_name.split(".", 1)[0] + "%04d" % frame + extension

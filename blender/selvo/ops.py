@@ -8,7 +8,7 @@ import bpy
 from bpy.props import IntProperty, StringProperty
 from bpy_extras.io_utils import ExportHelper, ImportHelper
 
-from . import block, render, runner
+from . import block, display, output, render, runner
 
 
 def _fail(operator, message):
@@ -18,7 +18,22 @@ def _fail(operator, message):
     return {"CANCELLED"}
 
 
-class SELVO_OT_import_settings(bpy.types.Operator, ImportHelper):
+def _refuse(cls, message):
+    """poll() is False, and Blender (3.0 on) says why in the tooltip."""
+    if hasattr(cls, "poll_message_set"):
+        cls.poll_message_set(message)
+    return False
+
+
+class _SceneOperator:
+    """Every operator here works on the scene's settings."""
+
+    @classmethod
+    def poll(cls, context):
+        return context.scene is not None or _refuse(cls, "there is no scene")
+
+
+class SELVO_OT_import_settings(_SceneOperator, bpy.types.Operator, ImportHelper):
     """Read a 1084-byte settings file (selvo config, Selvo.flt) into the scene"""
     bl_idname = "selvo.import_settings"
     bl_label = "Import Settings"
@@ -34,7 +49,7 @@ class SELVO_OT_import_settings(bpy.types.Operator, ImportHelper):
         return {"FINISHED"}
 
 
-class SELVO_OT_export_settings(bpy.types.Operator, ExportHelper):
+class SELVO_OT_export_settings(_SceneOperator, bpy.types.Operator, ExportHelper):
     """Write the scene's settings as a 1084-byte settings file"""
     bl_idname = "selvo.export_settings"
     bl_label = "Export Settings"
@@ -49,7 +64,7 @@ class SELVO_OT_export_settings(bpy.types.Operator, ExportHelper):
         return {"FINISHED"}
 
 
-class SELVO_OT_import_palette(bpy.types.Operator, ImportHelper):
+class SELVO_OT_import_palette(_SceneOperator, bpy.types.Operator, ImportHelper):
     """Take the colours of a palette file (PCX, GIMP .gpl, JASC .pal, .act, .hex, PNG)"""
     bl_idname = "selvo.import_palette"
     bl_label = "Import Palette"
@@ -73,8 +88,8 @@ class SELVO_OT_import_palette(bpy.types.Operator, ImportHelper):
         return {"FINISHED"}
 
 
-class SELVO_OT_setup_scene(bpy.types.Operator):
-    """Turn on the Object and Material Index passes and set the output to OpenEXR MultiLayer, float"""
+class SELVO_OT_setup_scene(_SceneOperator, bpy.types.Operator):
+    """Turn on the Object and Material Index passes and set the output to OpenEXR MultiLayer, float, a file per view"""
     bl_idname = "selvo.setup_scene"
     bl_label = "Set up passes and output"
     bl_options = {"REGISTER", "UNDO"}
@@ -84,13 +99,11 @@ class SELVO_OT_setup_scene(bpy.types.Operator):
         for layer in scene.view_layers:
             layer.use_pass_object_index = True
             layer.use_pass_material_index = True
-        image = scene.render.image_settings
-        image.file_format = "OPEN_EXR_MULTILAYER"
-        image.color_depth = "32"
+        output.choose_multilayer(scene.render.image_settings)
         return {"FINISHED"}
 
 
-class SELVO_OT_grid_click(bpy.types.Operator):
+class SELVO_OT_grid_click(_SceneOperator, bpy.types.Operator):
     """Click the first cell of a band, press its ID's "pick", click the last cell"""
     bl_idname = "selvo.grid_click"
     bl_label = "Palette Entry"
@@ -109,7 +122,7 @@ class SELVO_OT_grid_click(bpy.types.Operator):
         return {"FINISHED"}
 
 
-class SELVO_OT_pick(bpy.types.Operator):
+class SELVO_OT_pick(_SceneOperator, bpy.types.Operator):
     """Give this ID the band from the clicked cell to the next cell clicked (right click or Esc abandons)"""
     bl_idname = "selvo.pick"
     bl_label = "pick"
@@ -156,36 +169,47 @@ class SELVO_OT_palettize_render_result(bpy.types.Operator):
     bl_idname = "selvo.palettize_render_result"
     bl_label = "Palettize Render Result"
 
+    @classmethod
+    def poll(cls, context):
+        if context.scene is None:
+            return _refuse(cls, "there is no scene")
+        if bpy.data.images.get("Render Result") is None:
+            return _refuse(cls, "there is no render result; render a still (F12) first")
+        if bpy.app.is_job_running("RENDER"):
+            return _refuse(cls, "a render is running")
+        return True
+
     def execute(self, context):
         scene = context.scene
-        result = bpy.data.images.get("Render Result")
-        if result is None:
-            return _fail(self, "there is no render result; render a still (F12) first")
         # The still is saved as multilayer EXR whatever the output format.
         problem = render.pass_problem(scene)
         if problem:
             return _fail(self, problem)
+        written = []
         with tempfile.TemporaryDirectory(prefix="selvo-") as folder:
-            exr = os.path.join(folder, "still.exr")
             try:
-                _save_multilayer(result, scene, exr)
-                pcx, preview = runner.render_frame(scene, exr, scene.frame_current)
+                exr = _save_multilayer(bpy.data.images["Render Result"], scene, folder)
+                for _, suffix in output.views(scene):
+                    written.append(render.palettize(scene, exr(suffix), scene.frame_current,
+                                                    suffix))
             except (RuntimeError, runner.SelvoError) as error:
                 return _fail(self, str(error))
-        _show(context, preview)
-        self.report({"INFO"}, f"Selvo: wrote {pcx}")
+            finally:
+                display.remove_scratch()
+        _show(context, written[0][1])
+        self.report({"INFO"}, "Selvo: wrote " + ", ".join(pcx for pcx, _ in written))
         return {"FINISHED"}
 
 
-def _save_multilayer(image, scene, path):
-    """Saves every pass of the render result, whatever the scene's output format."""
-    settings = scene.render.image_settings
-    kept = settings.file_format, settings.color_depth
-    settings.file_format, settings.color_depth = "OPEN_EXR_MULTILAYER", "32"
-    try:
-        image.save_render(path, scene=scene)
-    finally:
-        settings.file_format, settings.color_depth = kept
+def _save_multilayer(image, scene, folder):
+    """Saves every pass of the render result into `folder`, whatever the
+    scene's output format (given back after); returns the file name of a
+    view by its suffix. Only here, outside any render, is the scene's own
+    format changed."""
+    with output.KeptFormat(scene.render.image_settings) as settings:
+        output.choose_multilayer(settings)
+        image.save_render(os.path.join(folder, "still.exr"), scene=scene)
+    return lambda suffix: os.path.join(folder, f"still{suffix}.exr")
 
 
 def _show(context, path):

@@ -56,6 +56,15 @@ class SelvoSettings(bpy.types.PropertyGroup):
     palettize_on_render: BoolProperty(
         name="Palettize rendered frames",
         description="Run selvo render on every frame an animation render writes")
+    # Not part of the settings block: how the add-on hands selvo the colours.
+    colors: EnumProperty(
+        name="Colours",
+        items=[("DISPLAY", "As displayed",
+                "The colours Blender shows and \"Save as Render\" writes: view transform, "
+                "look, exposure, gamma and curves"),
+               ("LINEAR", "Scene linear, sRGB curve",
+                "The EXR's scene-linear values through the plain sRGB curve, as selvo "
+                "encodes an EXR by itself; ignores the view transform")])
 
     version: IntProperty(default=block.VERSION, min=0, max=block.VERSION)
     source_channel: IntProperty(default=block.MATERIAL_CHANNEL)
@@ -76,8 +85,9 @@ class SelvoSettings(bpy.types.PropertyGroup):
                ("SIMILAR", "Most similar colour", "The band's entry closest to the pixel's colour")])
     output_name: StringProperty(
         name="Output name", maxlen=block.NAME_SIZE, get=_name_get, set=_name_set,
-        description="PCX name: cut at its first \".\", then the frame number; "
-                    "relative to the .blend's folder")
+        description="PCX name, a Blender path (// and plain names are relative to the "
+                    ".blend's folder): its file part is cut at its first \".\", then the "
+                    "frame number")
     dither: BoolVectorProperty(name="Dither", size=block.RANGE_COUNT,
                                get=_dither_get, set=_dither_set)
 

@@ -3,10 +3,13 @@
 The handlers never raise: a problem is reported once per render and the
 render itself goes on untouched."""
 
+import os
+import tempfile
+
 import bpy
 from bpy.app.handlers import persistent
 
-from . import block, runner
+from . import block, display, output, runner
 
 _reported = set()
 
@@ -16,10 +19,15 @@ def scene_problem(scene):
     return output_problem(scene) or pass_problem(scene)
 
 
+_SET_UP = "press \"Set up passes and output\" in the Selvo Palette panel"
+
+
 def output_problem(scene):
-    if scene.render.image_settings.file_format != "OPEN_EXR_MULTILAYER":
-        return ("the output format is not OpenEXR MultiLayer; press "
-                "\"Set up passes and output\" in the Selvo Palette panel")
+    settings = scene.render.image_settings
+    if not output.is_multilayer(settings):
+        return f"the output format is not OpenEXR MultiLayer; {_SET_UP}"
+    if scene.render.use_multiview and settings.views_format != "INDIVIDUAL":
+        return f"the views are not written as individual files; {_SET_UP}"
     return None
 
 
@@ -29,9 +37,20 @@ def pass_problem(scene):
     for layer in scene.view_layers:
         if layer.use and not (layer.use_pass_material_index if material
                               else layer.use_pass_object_index):
-            return (f"the {pass_name} pass of view layer \"{layer.name}\" is off; "
-                    "press \"Set up passes and output\" in the Selvo Palette panel")
+            return f"the {pass_name} pass of view layer \"{layer.name}\" is off; {_SET_UP}"
     return None
+
+
+def palettize(scene, exr_path, frame, view_suffix=""):
+    """One view of one frame from its multilayer EXR file: the colours as
+    the artist sees them (or scene-linear through the sRGB curve, when the
+    panel says so), the IDs from the EXR. Returns the PCX and preview paths."""
+    if scene.selvo.colors == "LINEAR":
+        return runner.render_frame(scene, exr_path, exr_path, frame, view_suffix)
+    with tempfile.TemporaryDirectory(prefix="selvo-") as folder:
+        png = os.path.join(folder, "display.png")
+        display.save_png(scene, exr_path, png)
+        return runner.render_frame(scene, png, exr_path, frame, view_suffix)
 
 
 def report_once(message):
@@ -47,6 +66,22 @@ def on_render_init(*_):
 
 
 @persistent
+def on_render_end(*_):
+    display.remove_scratch()
+
+
+@persistent
+def on_save_pre(*_):
+    if not bpy.app.is_job_running("RENDER"):
+        display.remove_scratch()
+
+
+@persistent
+def on_load_post(*_):
+    display.remove_scratch()
+
+
+@persistent
 def on_render_write(scene, *_):
     if not scene.selvo.palettize_on_render:
         return
@@ -56,9 +91,10 @@ def on_render_write(scene, *_):
         if problem:
             report_once(problem)
             return
-        exr = scene.render.frame_path(frame=frame)
-        pcx, _ = runner.render_frame(scene, exr, frame)
-        print(f"Selvo: frame {frame} written to {pcx}", flush=True)
+        for view, suffix in output.views(scene):
+            exr = scene.render.frame_path(frame=frame, view=view)
+            pcx, _ = palettize(scene, exr, frame, suffix)
+            print(f"Selvo: frame {frame} written to {pcx}", flush=True)
     except runner.SelvoMissing as error:
         report_once(str(error))
     except runner.SelvoError as error:
@@ -67,11 +103,16 @@ def on_render_write(scene, *_):
         report_once(f"frame {frame}: {type(error).__name__}: {error}")
 
 
+_HANDLERS = (("render_init", on_render_init), ("render_write", on_render_write),
+             ("render_complete", on_render_end), ("render_cancel", on_render_end),
+             ("save_pre", on_save_pre), ("load_post", on_load_post))
+
+
 def register():
-    bpy.app.handlers.render_init.append(on_render_init)
-    bpy.app.handlers.render_write.append(on_render_write)
+    for event, handler in _HANDLERS:
+        getattr(bpy.app.handlers, event).append(handler)
 
 
 def unregister():
-    bpy.app.handlers.render_write.remove(on_render_write)
-    bpy.app.handlers.render_init.remove(on_render_init)
+    for event, handler in reversed(_HANDLERS):
+        getattr(bpy.app.handlers, event).remove(handler)

@@ -1,6 +1,8 @@
 """Finding and running the selvo command, and telling the user what went
 wrong in the status bar and the console."""
 
+import functools
+import json
 import os
 import shutil
 import subprocess
@@ -9,7 +11,7 @@ import tempfile
 
 import bpy
 
-from . import block
+from . import block, output, prefs
 
 # One frame of selvo takes well under a second; this only guards against a
 # stuck process holding Blender forever.
@@ -24,20 +26,8 @@ class SelvoMissing(SelvoError):
     """No selvo to run: a problem of the set-up, not of one frame."""
 
 
-class Preferences(bpy.types.AddonPreferences):
-    bl_idname = __package__
-
-    selvo_path: bpy.props.StringProperty(
-        name="selvo executable", subtype="FILE_PATH",
-        description="Leave empty to find selvo on PATH")
-
-    def draw(self, context):
-        self.layout.prop(self, "selvo_path")
-
-
 def find_selvo():
-    addon = bpy.context.preferences.addons.get(__package__)
-    configured = addon.preferences.selvo_path if addon else ""
+    configured = prefs.configured_selvo()
     if configured:
         path = bpy.path.abspath(configured)
         if os.access(path, os.X_OK):
@@ -46,14 +36,8 @@ def find_selvo():
     found = shutil.which("selvo")
     if not found:
         raise SelvoMissing("selvo was not found on PATH; install it or set its "
-                         "path in the Selvo add-on's preferences")
+                           "path in the Selvo add-on's preferences")
     return found
-
-
-def work_folder():
-    """Relative output names are relative to the .blend's folder, as
-    Blender's // paths are (the working directory for an unsaved file)."""
-    return bpy.path.abspath("//") if bpy.data.filepath else os.getcwd()
 
 
 def run(args, cwd=None):
@@ -73,10 +57,10 @@ def run(args, cwd=None):
 
 
 class SettingsFile:
-    """The scene's settings as a temporary block file, for --settings."""
+    """A settings block as a temporary file, for selvo's --settings."""
 
-    def __init__(self, props):
-        self.settings = props.to_block()
+    def __init__(self, settings):
+        self.settings = settings
 
     def __enter__(self):
         fd, self.path = tempfile.mkstemp(prefix="selvo-", suffix=".bin")
@@ -88,20 +72,39 @@ class SettingsFile:
         os.unlink(self.path)
 
 
-def render_frame(scene, exr_path, frame):
-    """Palettizes one multilayer EXR frame with the scene's settings into the
-    PCX and its preview PNG; returns both paths."""
-    folder = work_folder()
-    name = scene.selvo.output_name
-    pcx = os.path.join(folder, block.frame_name(name, frame))
-    preview = os.path.join(folder, block.frame_name(name, frame, ".png"))
+@functools.lru_cache(maxsize=64)
+def frame_file_name(name, frame):
+    """The file selvo writes frame `frame` to under the output name `name`,
+    or None when that passes selvo's 255 characters: selvo's own answer,
+    so the rule lives in one place. Asked again only for a new name or
+    frame (the panel asks on every redraw)."""
+    try:
+        settings = block.Settings(name_bytes=block.encode_name(name))
+    except block.BlockError:
+        return None
+    with SettingsFile(settings) as path:
+        shown = json.loads(run(["config", "show", path, "--json", "--frame", str(frame)]).stdout)
+    written = shown["frameName"]
+    # selvo shows each byte outside printable ASCII as one \u00XX escape.
+    return None if written is None else written.encode("latin-1").decode("utf-8", "replace")
+
+
+def render_frame(scene, color_path, ids_path, frame, view_suffix=""):
+    """Palettizes one frame with the scene's settings into the PCX and its
+    preview PNG where the output name points; returns both paths."""
+    folder, name = output.pcx_target(scene.selvo.output_name, view_suffix)
+    pcx = frame_file_name(name, frame)
+    if pcx is None:
+        raise SelvoError(f"the output name gives no PCX file name of at most 255 "
+                         f"characters at frame {frame}")
+    preview = os.path.splitext(pcx)[0] + ".png"
     # Blender makes the folders of its frames; the PCX gets the same service.
-    os.makedirs(os.path.dirname(pcx), exist_ok=True)
-    with SettingsFile(scene.selvo) as settings:
-        run(["render", "--color", exr_path, "--ids", exr_path,
-             "--settings", settings, "--frame", str(frame),
-             "--preview", preview, "--quiet"], cwd=folder)
-    return pcx, preview
+    os.makedirs(folder, exist_ok=True)
+    with SettingsFile(scene.selvo.to_block()) as settings:
+        run(["render", "--color", color_path, "--ids", ids_path, "--settings", settings,
+             "--output", name, "--frame", str(frame), "--preview", preview, "--quiet"],
+            cwd=folder)
+    return os.path.join(folder, pcx), os.path.join(folder, preview)
 
 
 def print_report(message, level="ERROR"):

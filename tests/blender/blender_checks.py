@@ -1,7 +1,7 @@
 """Checks that run inside Blender with the add-on enabled: the settings round
-trip, the pick gesture through its operators, the palette import and the
-still-render operator. Run by test_addon.py:
-blender -b SCENE.blend -P blender_checks.py -- SELVO WORKDIR"""
+trip, the pick gesture through its operators, the palette import, the
+still-render operator and the panel's icons. Run by test_addon.py:
+blender -b SCENE.blend -P blender_checks.py -- SELVO WORKDIR MODULE"""
 
 import os
 import random
@@ -12,7 +12,7 @@ import unittest
 
 import bpy
 
-SELVO, WORK = sys.argv[sys.argv.index("--") + 1:][:2]
+SELVO, WORK, MODULE = sys.argv[sys.argv.index("--") + 1:][:3]
 BLOCK_SIZE = 1084
 
 
@@ -158,23 +158,47 @@ class PaletteImport(SceneSettingsKept):
 
 
 class StillRender(unittest.TestCase):
-    def test_render_result_becomes_the_pcx_selvo_makes_of_it(self):
+    def test_render_result_becomes_the_pcx_selvo_makes_of_its_save_as_render(self):
         scene = bpy.context.scene
         scene.frame_current = 2
+        self.assertFalse(bpy.ops.selvo.palettize_render_result.poll())
         bpy.ops.render.render()
-        bpy.ops.selvo.palettize_render_result()
-        pcx = os.path.join(WORK, "pcx", "shot0002.pcx")
-        # The same render result saved by hand and given to selvo.
+        self.assertTrue(bpy.ops.selvo.palettize_render_result.poll())
+        # Whatever the output format: the still is saved as multilayer EXR
+        # for the step, and the format given back.
         settings = scene.render.image_settings
-        settings.file_format, settings.color_depth = "OPEN_EXR_MULTILAYER", "32"
-        bpy.data.images["Render Result"].save_render(path("still.exr"), scene=scene)
+        if hasattr(settings, "media_type"):
+            settings.media_type = "IMAGE"
+        settings.file_format, settings.color_mode, settings.color_depth = "PNG", "RGBA", "16"
+        bpy.ops.selvo.palettize_render_result()
+        self.assertEqual((settings.file_format, settings.color_depth), ("PNG", "16"))
+        pcx = os.path.join(WORK, "pcx", "shot0002.pcx")
+        # The same render result saved by hand: the colours as Save as
+        # Render writes a 16-bit PNG, every pass as multilayer EXR.
+        result = bpy.data.images["Render Result"]
+        result.save_render(path("still.png"), scene=scene)
+        bpy.ops.selvo.setup_scene()
+        result.save_render(path("still.exr"), scene=scene)
         bpy.ops.selvo.export_settings(filepath=path("still.bin"))
-        selvo("render", "--color", path("still.exr"), "--ids", path("still.exr"), "--frame", "2",
+        selvo("render", "--color", path("still.png"), "--ids", path("still.exr"), "--frame", "2",
               "--settings", path("still.bin"), "--output", path("still.pcx"), "-q")
         with open(pcx, "rb") as ours, open(path("still0002.pcx"), "rb") as theirs:
             self.assertEqual(ours.read(), theirs.read())
         preview = os.path.join(WORK, "pcx", "shot0002.png")
         self.assertIn(preview, [bpy.path.abspath(i.filepath) for i in bpy.data.images])
+        self.assertIsNone(bpy.data.scenes.get(".selvo display colours"))
+
+
+class PanelIcons(unittest.TestCase):
+    def test_editing_the_palette_never_grows_the_icon_cache_past_its_bound(self):
+        icons = sys.modules[MODULE + ".ui"]._icons
+        rng = random.Random(5)
+        for _ in range(2 * icons.CAPACITY):
+            icons.icon(bytes(rng.randrange(256) for _ in range(3)), "band")
+        self.assertEqual(len(icons.previews), icons.CAPACITY)
+        newest = icons.icon(b"\x01\x02\x03", "")
+        self.assertEqual(icons.icon(b"\x01\x02\x03", ""), newest)
+        self.assertEqual(len(icons.previews), icons.CAPACITY)
 
 
 result = unittest.main(argv=["blender_checks"], exit=False, verbosity=2).result

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "cli/help_text.h"
+#include "cli/terminal/help_text.h"
 
 namespace selvo {
 namespace {

@@ -18,7 +18,8 @@
 
 #include "core/frame_driver.h"
 #include "demo/demo_scene.h"
-#include "tests/cli/test_files.h"
+#include "testing/memory_frame.h"
+#include "testing/test_files.h"
 
 namespace selvo {
 namespace {
@@ -83,24 +84,16 @@ Decoded DecodeWithPillow(const std::string& image) {
   return decoded;
 }
 
-// The test's own frame over the demo scene, to get the core's indices
+// The test's own frame of the demo scene, to get the core's indices
 // without any of the command's code.
-FrameView SceneFrame(DemoScene& scene, int frame) {
-  FrameView view;
-  view.width = scene.width;
-  view.height = scene.height;
-  view.pixels = scene.pixels.data();
-  view.materialIds.bytes = scene.materialIds.data();
-  view.objectIds.words = scene.objectIds.data();
-  view.frameNumber = frame;
-  return view;
+test::MemoryFrame SceneFrame(DemoScene scene, int frameNumber) {
+  test::MemoryFrame frame(scene.width, scene.height);
+  frame.pixels = std::move(scene.pixels);
+  frame.materialIds = std::move(scene.materialIds);
+  frame.objectIds = std::move(scene.objectIds);
+  frame.frameNumber = frameNumber;
+  return frame;
 }
-
-class QuietProgress : public RowProgress {
- public:
-  void ReportProgress(int, int) override {}
-  void QueryAbort(int32_t*) override {}
-};
 
 TEST(EndToEnd, DemoPcxAndPreviewHoldTheCoresIndices) {
   ScratchDir dir;
@@ -112,11 +105,11 @@ TEST(EndToEnd, DemoPcxAndPreviewHoldTheCoresIndices) {
   ScratchDir elsewhere;  // the core's own run writes its PCX here
   RendererConfig config = DemoConfig();
   SetOutputName(config, elsewhere.Path("core.pcx"));
-  DemoScene scene = RenderDemoScene(kDemoWidth, kDemoHeight, kDemoFrame);
-  QuietProgress progress;
+  test::MemoryFrame scene =
+      SceneFrame(RenderDemoScene(kDemoWidth, kDemoHeight, kDemoFrame), kDemoFrame);
+  test::NoProgress progress;
   FrameBuffers buffers;
-  ASSERT_EQ(RenderFrame(config, SceneFrame(scene, kDemoFrame), progress, buffers).status,
-            FrameStatus::kWritten);
+  ASSERT_EQ(RenderFrame(config, scene.View(), progress, buffers).status, FrameStatus::kWritten);
 
   const std::vector<uint8_t> palette(config.palette, config.palette + 768);
   for (const char* file : {"demo0001.pcx", "preview.png"}) {
@@ -325,7 +318,8 @@ TEST(EndToEnd, BadInputFailsWithOneLineNamingTheFileAndWritesNothing) {
        "(0..255)\n"},
       {{"--ids", "neg.exr", "--id-channel", "IndexOB.X"},
        "selvo: neg.exr: ID -2 at pixel (0, 0) is negative (channel \"IndexOB.X\")\n"},
-      {{"--ids", "missing.png"}, "selvo: missing.png: cannot open file\n"},
+      {{"--ids", "missing.png"},
+       "selvo: missing.png: cannot open file: No such file or directory\n"},
   };
   for (const Case& c : cases) {
     std::vector<std::string> args = {"render", "--color", "c_0001.png"};
@@ -381,7 +375,7 @@ TEST(EndToEnd, NamesFromFilesAndTheCommandLineArePrintedEscaped) {
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, "wrote \\x1B]0;owned\\x07x0001.pcx\n");
   const Outcome missing = Selvo(dir, {"render", "--color", "\x1B[2Jc.png", "--ids", "i.png"});
-  EXPECT_EQ(missing.err, "selvo: \\x1B[2Jc.png: cannot open file\n");
+  EXPECT_EQ(missing.err, "selvo: \\x1B[2Jc.png: cannot open file: No such file or directory\n");
   const Outcome unknown = Selvo(dir, {"\x1B[2J"});
   EXPECT_EQ(unknown.err, "selvo: unknown command \\x1B[2J\nTry 'selvo --help'.\n");
 }

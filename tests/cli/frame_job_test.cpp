@@ -6,11 +6,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "cli/frame_job.h"
-#include "cli/png_io.h"
+#include "cli/render/frame_job.h"
 #include "core/map_pixel.h"
+#include "imageio/png/png_io.h"
 #include "pcx/pcx_writer.h"
-#include "tests/cli/test_files.h"
+#include "testing/test_files.h"
 
 namespace selvo {
 namespace {
@@ -27,9 +27,7 @@ class ScriptedProgress : public RowProgress {
     rows.push_back(row);
     lastRowSeen = lastRow;
   }
-  void QueryAbort(int32_t* flag) override {
-    if (!rows.empty() && rows.back() == abortAtRow_) *flag = 1;
-  }
+  bool StopRequested() override { return !rows.empty() && rows.back() == abortAtRow_; }
   std::vector<int> rows;
   int lastRowSeen = -1;
 
@@ -171,7 +169,7 @@ TEST_F(FrameJobTest, BadInputLeavesNoFileBehind) {
   // A missing ID image.
   std::filesystem::remove(dir.Path("ids.png"));
   result = Run(config, Job(), progress);
-  EXPECT_EQ(result.error, dir.Path("ids.png") + ": cannot open file");
+  EXPECT_EQ(result.error, dir.Path("ids.png") + ": cannot open file: No such file or directory");
   EXPECT_TRUE(progress.rows.empty());  // the driver never started
   EXPECT_THAT(dir.Files(), ElementsAre("color.png"));
 }

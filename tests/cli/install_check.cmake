@@ -1,4 +1,5 @@
-# `cmake --install` into a scratch prefix puts a working selvo in its bin/.
+# `cmake --install` into a scratch prefix puts a working selvo in its bin/,
+# which says the project's VERSION.
 file(REMOVE_RECURSE "${PREFIX}")
 execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${PREFIX}"
                 RESULT_VARIABLE status OUTPUT_QUIET)
@@ -8,6 +9,6 @@ endif()
 execute_process(COMMAND "${PREFIX}/bin/selvo" --version
                 RESULT_VARIABLE status OUTPUT_VARIABLE version)
 file(REMOVE_RECURSE "${PREFIX}")
-if(NOT status EQUAL 0 OR NOT version MATCHES "^selvo [0-9]")
-  message(FATAL_ERROR "installed selvo did not run: ${status} ${version}")
+if(NOT status EQUAL 0 OR NOT version STREQUAL "selvo ${VERSION}\n")
+  message(FATAL_ERROR "installed selvo: status ${status}, \"${version}\" instead of \"selvo ${VERSION}\"")
 endif()

@@ -18,11 +18,11 @@
 #include <filesystem>
 #include <string>
 
-#include "cli/image_loader.h"
-#include "cli/printable.h"
-#include "cli/stop_signals.h"
+#include "cli/terminal/stop_signals.h"
 #include "files/atomic_file.h"
-#include "tests/cli/test_files.h"
+#include "imageio/image_loader.h"
+#include "imageio/text.h"
+#include "testing/test_files.h"
 
 namespace selvo {
 namespace {
@@ -54,7 +54,7 @@ TEST(HugeClaims, PngIsRefusedBeforeItsRowsAreAllocated) {
   EXPECT_EQ(LoadColorImage(path, ExrColorOptions{}, color),
             path + ": not a readable PNG file (60000 x 60000 pixels cannot fit in its 196 bytes)");
   IdImage ids;
-  EXPECT_THAT(LoadIdImage(path, kMaterialEffectsSelector, "", ids), HasSubstr("cannot fit"));
+  EXPECT_THAT(LoadIdImage(path, IdChannel::kMaterialEffects, "", ids), HasSubstr("cannot fit"));
   EXPECT_LT(PeakResidentMb() - before, 256);
 }
 
@@ -136,7 +136,7 @@ TEST(HugeClaims, ExrWithACompleteOffsetTableFailsOnItsFirstRows) {
 TEST(HugeClaims, ExrAttributeLargerThanTheFileIsRefused) {
   const std::string path = kCorpus + "/exr/attribute_claims_2gb.exr";
   IdImage ids;
-  EXPECT_EQ(LoadIdImage(path, kObjectSelector, "", ids),
+  EXPECT_EQ(LoadIdImage(path, IdChannel::kObject, "", ids),
             path +
                 ": cannot read EXR (attribute \"comments\" claims 2147483632 bytes, more "
                 "than the file holds)");

@@ -1,5 +1,5 @@
 // The threads a frame worker lends to the frame driver.
-#include "cli/row_threads.h"
+#include "cli/render/row_threads.h"
 
 #include <gtest/gtest.h>
 

@@ -4,10 +4,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "cli/progress_bar.h"
-#include "cli/render_options.h"
-#include "cli/sequence.h"
-#include "cli/thread_plan.h"
+#include "cli/render/render_options.h"
+#include "cli/render/sequence.h"
+#include "cli/render/thread_plan.h"
+#include "cli/terminal/progress_bar.h"
 
 namespace selvo {
 namespace {
@@ -91,18 +91,15 @@ TEST(ProgressBar, TextShowsTheShareDoneAndTheFrames) {
     EXPECT_LT(FormatProgressBar(0.25, 120, 2400, columns).size(), std::size_t(columns)) << columns;
 }
 
-TEST(ProgressBar, AbortQueryAnswersTheStopSignal) {
+TEST(ProgressBar, StopQuestionAnswersTheStopSignal) {
   std::FILE* sink = std::tmpfile();
   ProgressDisplay display(sink, true, 2, 1);
   std::atomic<int> stopSignal{0};
   TerminalProgress progress(display, 0, stopSignal);
-  int32_t flag = 0;
   progress.ReportProgress(3, 9);
-  progress.QueryAbort(&flag);
-  EXPECT_EQ(flag, 0);
+  EXPECT_FALSE(progress.StopRequested());
   stopSignal = SIGTERM;
-  progress.QueryAbort(&flag);
-  EXPECT_NE(flag, 0);
+  EXPECT_TRUE(progress.StopRequested());
 
   // Drawn on the terminal: 3 of 10 rows of the first of two frames.
   display.Close();

@@ -5,10 +5,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "cli/bitmap_font.h"
-#include "cli/png_io.h"
-#include "cli/settings_picture.h"
+#include "cli/config/bitmap_font.h"
+#include "cli/config/settings_picture.h"
 #include "demo/demo_scene.h"
+#include "imageio/png/png_io.h"
 
 namespace selvo {
 namespace {

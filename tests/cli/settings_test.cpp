@@ -7,11 +7,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "cli/config_command.h"
-#include "cli/settings_file.h"
-#include "cli/settings_text.h"
+#include "cli/config/config_command.h"
+#include "cli/config/settings_file.h"
+#include "cli/config/settings_text.h"
 #include "pcx/pcx_writer.h"
-#include "tests/cli/test_files.h"
+#include "testing/test_files.h"
 
 namespace selvo {
 namespace {
@@ -46,7 +46,7 @@ TEST(SettingsFile, SizeOtherThan1084IsRefused) {
   }
   RendererConfig config;
   EXPECT_EQ(LoadSettingsFile(dir.Path("missing.bin"), config),
-            dir.Path("missing.bin") + ": cannot open settings file");
+            dir.Path("missing.bin") + ": cannot open settings file: No such file or directory");
 }
 
 TEST(SettingsFile, SizeFromAPipeIsCountedByReading) {
@@ -176,7 +176,7 @@ TEST(ConfigSet, PaletteFileFillsFromStartAndKeepsTheOtherEntries) {
   EXPECT_EQ(std::vector<uint8_t>(config.palette, config.palette + 768), expected);
   // An @ without a number after it is part of the name.
   EXPECT_EQ(ApplySetting(config, "--palette", dir.Path("a@b.hex")),
-            dir.Path("a@b.hex") + ": cannot open file");
+            dir.Path("a@b.hex") + ": cannot open file: No such file or directory");
 }
 
 TEST(ConfigCommand, HelpAfterAnyActionShowsTheHelp) {
@@ -204,6 +204,20 @@ TEST(SettingsText, ShowsSelectorsAsStoredAndTheComposedName) {
   EXPECT_THAT(json, HasSubstr("\"sourceChannel\": 7,\n  \"source\": \"object\""));
   EXPECT_THAT(json, HasSubstr("{\"id\": 3, \"from\": 16, \"to\": 19, \"dither\": 5}"));
   EXPECT_THAT(json, HasSubstr("[255, 255, 255]\n  ]\n}\n"));
+}
+
+// Front ends (the Blender add-on) take the name a frame is written to from
+// here instead of composing it themselves.
+TEST(SettingsText, NamesTheFileOfTheFrameAsked) {
+  RendererConfig config;
+  SetOutputName(config, "walk.cycle.pcx");
+  EXPECT_THAT(FormatSettingsText(config, -12), HasSubstr("(frame -12 is written as walk-012.pcx)"));
+  EXPECT_THAT(FormatSettingsJson(config, 12345),
+              HasSubstr("\"frame\": 12345,\n  \"frameName\": \"walk12345.pcx\",\n"));
+  // 248 characters, four digits and ".pcx" pass 255: no file at all.
+  SetOutputName(config, std::string(248, 'n'));
+  EXPECT_THAT(FormatSettingsJson(config, 7), HasSubstr("\"frameName\": null,"));
+  EXPECT_THAT(FormatSettingsText(config, 7), HasSubstr("written as nothing: the name is too long"));
 }
 
 TEST(SettingsText, WarnsWhenTheFirstDotLiesInAFolderName) {

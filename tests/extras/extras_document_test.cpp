@@ -10,7 +10,7 @@
 #include <string>
 #include <utility>
 
-#include "tests/scratch_dir.h"
+#include "testing/scratch_dir.h"
 
 namespace selvo {
 namespace {

@@ -10,10 +10,10 @@
 #include <random>
 #include <vector>
 
-#include "bench/test_frame.h"
 #include "core/map_pixel.h"
 #include "extras/band_search.h"
 #include "extras/ordered_dither.h"
+#include "testing/test_frame.h"
 
 namespace selvo {
 namespace {
@@ -118,7 +118,7 @@ std::vector<Palette> TestPalettes(std::mt19937& rng) {
 // midpoints of two entries, the edges of the search's cells, near-black
 // colours (whose OKLab cells are widest) and pixels of the test frame.
 std::vector<Pixel64> ProbeColors(const Palette& palette, std::mt19937& rng, int count) {
-  static const bench::TestFrame frame = bench::MakeTestFrame(64, 48, 3);
+  static const test::TestFrame frame = test::MakeTestFrame(64, 48, 3);
   std::uniform_int_distribution<int> level(0, 65535), entry(0, 255), kind(0, 5), dark(0, 1500);
   std::uniform_int_distribution<int> edge(0, 64), side(-1, 0);
   std::uniform_int_distribution<std::size_t> framePixel(0, frame.pixels.size() - 1);

@@ -7,8 +7,8 @@ build under Wine cannot show:
   runtime), since a user's Windows has none of them;
 - given --reference, a module that the Wine tests run (the x86_64 build): it
   imports the same DLLs and carries the same resources, so that the i686
-  deliverable, which nothing runs here, has the strings, version record,
-  dialogs and picture that the Wine tests read from the reference.
+  deliverable has the strings, version record, dialogs and picture that the
+  Wine tests read from the reference.
 Tools are the mingw-w64 binutils of each module's architecture."""
 import argparse
 import os

@@ -54,7 +54,7 @@ def clear_pcx():
         os.remove(path)
 
 
-def check_info(host):
+def check_info(host, version):
     status, output, _ = host.run("info")
     expect(status == 0, f"info exited {status}")
     expect_lines(output, [
@@ -75,7 +75,7 @@ def check_info(host):
         # The version record as Windows reads it: a DLL (VFT_DLL) for 32-bit
         # Windows (VOS__WINDOWS32), its strings in US English, Unicode.
         "file version: 1.0.0.0",
-        "product version: 1.1.0.0",
+        f"product version: {version}.0",
         "file type: 0x2, file OS: 0x4",
         "translation: 0409 04b0",
         "  Comments: Selvo Renderer (plugin)",
@@ -84,7 +84,7 @@ def check_info(host):
         "  InternalName: Selvo",
         "  OriginalFilename: Selvo.flt",
         "  ProductName: Selvo Palette Renderer for 3DSMAX R4",
-        "  ProductVersion: 1, 1, 0, 0",
+        f"  ProductVersion: {version.replace('.', ', ')}, 0",
     ])
 
 
@@ -182,14 +182,17 @@ def main():
     parser.add_argument("--wine", required=True)
     parser.add_argument("--bin", required=True)
     parser.add_argument("--selvo")
+    parser.add_argument("--version", required=True, help="the project's, MAJOR.MINOR.PATCH")
     parser.add_argument("check", choices=["info", "render", "abort", "refused-settings",
                                           "no-file", "matches-selvo"])
     args = parser.parse_args()
     host = Host(args.wine, args.bin)
     if args.check == "matches-selvo":
         check_matches_selvo(host, args.selvo)
+    elif args.check == "info":
+        check_info(host, args.version)
     else:
-        {"info": check_info, "render": check_render, "abort": check_abort,
+        {"render": check_render, "abort": check_abort,
          "refused-settings": check_refused_settings, "no-file": check_no_file}[args.check](host)
     for failure in failures:
         print(f"FAIL: {failure}")

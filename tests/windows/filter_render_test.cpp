@@ -6,9 +6,10 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <set>
 
 #include "host/progress_window.h"
-#include "tests/pcx_decode.h"
+#include "testing/pcx_decode.h"
 #include "windows_test_support.h"
 
 namespace {
@@ -61,12 +62,15 @@ class FilterRenderTest : public ::testing::Test {
   void TearDown() override { DeleteFileA(pcxFor7.c_str()); }
 
   // Hands over the settings and the frame (as frame 7) and renders it.
-  BOOL Render(TestFrame& frame, StandInProgressWindow& progress) {
+  BOOL Render(TestFrame& frame, HWND progressWindow) {
     EXPECT_TRUE(filter().LoadConfig(settings.data()));
     frame.info.frameNumber = 7;
     filter().SetSource(&frame.bitmap);
     filter().SetFilterInfo(&frame.info);
-    return filter().RenderFrame(progress.Handle());
+    return filter().RenderFrame(progressWindow);
+  }
+  BOOL Render(TestFrame& frame, StandInProgressWindow& progress) {
+    return Render(frame, progress.Handle());
   }
 
   ImageFilter& filter() { return *loaded.filter; }
@@ -210,6 +214,76 @@ TEST_F(FilterRenderTest, AbortLaterKeepsTheRowsAlreadyDone) {
   EXPECT_TRUE(frame.Unchanged(2));
   EXPECT_EQ(8, frame.bitmap.PutPixelsCalls());
   EXPECT_FALSE(wintest::FileExists(pcxFor7));
+}
+
+// A host whose Cancel button sets the abort flag between queries, through
+// the address an earlier query handed over: pressed as the progress message
+// of `cancelRow` arrives.
+class CancelButtonWindow {
+ public:
+  explicit CancelButtonWindow(long cancelRow) : cancelRow_(cancelRow) {
+    static const ATOM registered = [] {
+      WNDCLASSA windowClass = {};
+      windowClass.lpfnWndProc = &CancelButtonWindow::Procedure;
+      windowClass.hInstance = GetModuleHandleA(nullptr);
+      windowClass.lpszClassName = kClassName;
+      return RegisterClassA(&windowClass);
+    }();
+    if (registered != 0)
+      window_ = CreateWindowExA(0, kClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                GetModuleHandleA(nullptr), nullptr);
+    if (window_ != nullptr)
+      SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  }
+  ~CancelButtonWindow() {
+    if (window_ != nullptr) DestroyWindow(window_);
+  }
+  HWND Handle() const { return window_; }
+
+  int queries = 0;
+  std::set<LPARAM> flags;  // the addresses the queries handed over
+
+ private:
+  static constexpr char kClassName[] = "SelvoTestCancelButton";
+  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* self = reinterpret_cast<CancelButtonWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (self != nullptr && message == WM_USER + 33) {
+      ++self->queries;
+      self->flags.insert(lParam);
+      return 0;
+    }
+    if (self != nullptr && message == WM_USER + 32 && long(wParam) == self->cancelRow_ &&
+        !self->flags.empty()) {
+      *reinterpret_cast<int32_t*>(*self->flags.begin()) = 1;
+      return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+  }
+  HWND window_ = nullptr;
+  long cancelRow_;
+};
+
+// The flag is cleared once per frame, not before each query: set between
+// queries, it stops the frame at the next one. The next frame starts
+// cleared.
+TEST_F(FilterRenderTest, AbortFlagSetBetweenQueriesStopsTheFrame) {
+  TestFrame frame(4, 3);
+  frame.SetIds<BYTE>(kMaterialEffectsIdChannel, std::vector<BYTE>(12, 0));
+  CancelButtonWindow cancelling(2);
+  ASSERT_NE(cancelling.Handle(), nullptr);
+  EXPECT_TRUE(Render(frame, cancelling.Handle()));
+  EXPECT_EQ(3, cancelling.queries);
+  EXPECT_EQ(1u, cancelling.flags.size());
+  EXPECT_FALSE(frame.Unchanged(1));
+  EXPECT_TRUE(frame.Unchanged(2));
+  EXPECT_FALSE(wintest::FileExists(pcxFor7));
+
+  TestFrame next(4, 3);
+  next.SetIds<BYTE>(kMaterialEffectsIdChannel, std::vector<BYTE>(12, 0));
+  StandInProgressWindow progress;
+  EXPECT_TRUE(Render(next, progress));
+  EXPECT_EQ(3, progress.AbortQueries());
+  EXPECT_TRUE(wintest::FileExists(pcxFor7));
 }
 
 TEST_F(FilterRenderTest, NothingToRenderLeavesTheFrameAlone) {

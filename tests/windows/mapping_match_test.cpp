@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "host/progress_window.h"
-#include "tests/pcx_decode.h"
+#include "testing/pcx_decode.h"
 #include "tests/windows/mapping_cases.h"
 #include "windows_test_support.h"
 

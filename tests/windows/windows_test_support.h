@@ -14,6 +14,7 @@
 
 #include "host/loaded_module.h"
 #include "host/sdk/image_filter.h"
+#include "testing/block_bytes.h"
 
 namespace wintest {
 
@@ -35,16 +36,9 @@ constexpr size_t kMethodAt = 264;
 constexpr size_t kPaletteAt = 268;
 constexpr size_t kRangesAt = 1036;
 
-using Block = std::vector<uint8_t>;
-
-inline uint32_t U32At(const Block& block, size_t offset) {
-  return uint32_t(block[offset]) | uint32_t(block[offset + 1]) << 8 |
-         uint32_t(block[offset + 2]) << 16 | uint32_t(block[offset + 3]) << 24;
-}
-
-inline void PutU32(Block& block, size_t offset, uint32_t value) {
-  for (int i = 0; i < 4; ++i) block[offset + i] = uint8_t(value >> (8 * i));
-}
+using selvo::test::Block;
+using selvo::test::PutU32;
+using selvo::test::U32At;
 
 inline void PutName(Block& block, const std::string& name) {
   std::fill(block.begin() + kNameAt, block.begin() + kNameAt + 256, 0);

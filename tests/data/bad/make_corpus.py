@@ -8,9 +8,12 @@ exactly where it is meant to: a cut inside IDAT, a wrong CRC, a NaN ID."""
 import os
 import random
 import struct
+import sys
 import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "..", "..", "testing"))
+from selvo_inputs import pcx_file, settings_block  # noqa: E402
 
 
 def save(relative, data):
@@ -229,18 +232,6 @@ def exr_cases():
 
 # --- settings blocks ---------------------------------------------------------
 
-def default_palette():
-    step = 36.42857142857143
-    return bytes(v for i in range(256) for v in
-                 (int(((i >> 5) & 7) * step), int(((i >> 2) & 7) * step), (i & 3) * 85))
-
-
-def settings_block(version=110, channel=1001, name=b"slvo.pcx", method=1023):
-    name_field = (name + bytes(256))[:256]
-    return (struct.pack("<Ii", version, channel) + name_field + struct.pack("<i", method) +
-            default_palette() + bytes(48))
-
-
 def settings_cases():
     good = settings_block()
     save("good/settings.bin", good)
@@ -258,14 +249,11 @@ def settings_cases():
 # --- PCX files for `selvo config set --palette` ------------------------------
 
 def pcx(width, height, trailer=True, version=5, planes=1):
-    header = bytearray(128)
-    header[0:4] = bytes([0x0A, version, 1, 8])
-    header[8:12] = struct.pack("<HH", width - 1, height - 1)
-    header[65] = planes
-    header[66:68] = struct.pack("<H", width)
-    data = bytes([0xC0 | width]) + b"\x05"
-    body = bytes(header) + data * height
-    return body + (b"\x0c" + bytes(range(256)) * 3 if trailer else bytes(768))
+    """A picture of index 5 with a palette of entries 0..255 as levels, or,
+    without a trailer, as many zero bytes where the trailer would be."""
+    palette = bytes(range(256)) * 3
+    body = pcx_file(width, height, [5] * (width * height), palette, trailer, version, planes)
+    return body if trailer else body + bytes(768)
 
 
 def pcx_cases():

@@ -1,212 +1,48 @@
 #!/usr/bin/env python3
 """Checks the dialog templates 101 (about box) and 102 (setup dialog) of a
-built Selvo.flt, read back from its resources with the mingw windres, against
-the tables below: the templates' kind, rectangle, styles, caption and font,
-and every control's id, class, text, style, extended style and rectangle, in
-template order (which is also the tab order). The tables are the dialogs as
-reviewed; an edit of res/dialogs.rc that changes what the host shows fails
-here until the table is changed with it.
+built Selvo.flt, read back from its resources with the mingw windres, by the
+relations their layout keeps rather than control by control:
 
-usage: check_dialog_templates.py --windres WINDRES MODULE"""
+- each is the modal dialog the host opens, under its title and font;
+- control ids are unique, and every control lies inside its dialog;
+- no two controls overlap, and none crosses the edge of a frame (group box);
+- each spinner sits against the right edge of the edit it drives;
+- the tab stops run from the default button and Cancel on, then column by
+  column, each top to bottom and left to right;
+- the ids and texts that the host and the settings block rely on are there:
+  OK and Cancel, the two radio pairs whose ids are stored as settings, one
+  row per ID, and the about box's title (with the project's version) and
+  picture.
+
+usage: check_dialog_templates.py --windres WINDRES --version VERSION MODULE"""
 import argparse
 import codecs
 import re
 import subprocess
 import sys
+from collections import namedtuple
 
 # Window and control styles, as the Windows headers define them.
-WS_POPUP, WS_CHILD, WS_VISIBLE = 0x80000000, 0x40000000, 0x10000000
-WS_CAPTION, WS_BORDER, WS_SYSMENU = 0x00C00000, 0x00800000, 0x00080000
+WS_POPUP, WS_CAPTION, WS_SYSMENU = 0x80000000, 0x00C00000, 0x00080000
 WS_GROUP, WS_TABSTOP = 0x00020000, 0x00010000
-WS_EX_STATICEDGE = 0x00020000
-DS_SETFONT, DS_MODALFRAME = 0x40, 0x80
-BS_PUSHBUTTON, BS_DEFPUSHBUTTON, BS_AUTOCHECKBOX = 0x0, 0x1, 0x3
-BS_GROUPBOX, BS_AUTORADIOBUTTON, BS_MULTILINE = 0x7, 0x9, 0x2000
-SS_LEFT, SS_RIGHT, SS_BITMAP, SS_REALSIZEIMAGE = 0x0, 0x2, 0xE, 0x800
-ES_AUTOHSCROLL = 0x80
+DS_MODALFRAME = 0x80
+BS_TYPE_MASK, BS_PUSHBUTTON, BS_DEFPUSHBUTTON = 0xF, 0x0, 0x1
+BS_AUTOCHECKBOX, BS_GROUPBOX, BS_AUTORADIOBUTTON = 0x3, 0x7, 0x9
+SS_TYPE_MASK, SS_BITMAP = 0x1F, 0xE
+IDOK, IDCANCEL = 1, 2
+MODAL = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU
 
-# Every control of a template is a visible child (the resource compiler adds
-# both to a CONTROL's style); a FONT statement adds DS_SETFONT to the
-# template's.
-CONTROL_BASE = WS_CHILD | WS_VISIBLE
-
-# Each row: id (-1: none), class, text (a number: a resource id), style as
-# written in the resource script, x, y, width, height in dialog units, and
-# the extended style where there is one.
-ABOUT_CONTROLS = [
-    (1, "Button", "OK", BS_DEFPUSHBUTTON | WS_TABSTOP, 171, 107, 66, 18),
-    (-1, "Static", "Palette Rendering Image Filter\nfor Game Developer and Animator",
-     SS_RIGHT | WS_GROUP, 95, 48, 131, 16),
-    (-1, "Button", "", BS_GROUPBOX, 11, 7, 226, 92),
-    (-1, "Static", "Written by the Selvo developers", SS_RIGHT | WS_GROUP, 116, 73, 110, 9),
-    (-1, "Static", 103, SS_BITMAP | SS_REALSIZEIMAGE, 21, 20, 38, 48, WS_EX_STATICEDGE),
-    (-1, "Static", "Help: see the README", SS_RIGHT | WS_GROUP, 119, 82, 107, 9),
-    (-1, "Static", "Selvo 1.1\nfor 3DS MAX R4", SS_RIGHT | WS_GROUP, 110, 21, 116, 17),
-]
-
-SETUP_CONTROLS = [
-    (1, "Button", "OK", BS_DEFPUSHBUTTON | WS_TABSTOP, 124, 289, 50, 14),
-    (2, "Button", "Cancel", BS_PUSHBUTTON | WS_TABSTOP, 187, 289, 50, 14),
-    (1001, "Button", "Material Effects Channel", BS_AUTORADIOBUTTON | WS_GROUP, 16, 18, 95, 10),
-    (1002, "Button", "Object Channel", BS_AUTORADIOBUTTON, 16, 33, 67, 10),
-    (-1, "Button", "Source", BS_GROUPBOX, 7, 6, 117, 42),
-    (-1, "Button", "Output PCX File", BS_GROUPBOX, 7, 52, 117, 55),
-    (1005, "Edit", "", ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 16, 68, 99, 12),
-    (1006, "Button", "Browse...", BS_PUSHBUTTON | WS_TABSTOP, 16, 85, 99, 13),
-    (-1, "Button", "Color Assignment Method", BS_GROUPBOX, 7, 113, 117, 49),
-    (1023, "Button", "Uniform Distribution",
-     BS_AUTORADIOBUTTON | BS_MULTILINE | WS_GROUP, 16, 129, 101, 9),
-    (1024, "Button", "Find Most Similar Color",
-     BS_AUTORADIOBUTTON | BS_MULTILINE, 16, 145, 101, 8),
-    (-1, "Button", "Rendering Palette", BS_GROUPBOX, 7, 169, 119, 112),
-    (-1, "Button", "Color Range", BS_GROUPBOX, 133, 6, 122, 275),
-    (-1, "Static", "ID", SS_LEFT | WS_GROUP, 141, 18, 9, 8),
-    (-1, "Static", "From", SS_LEFT | WS_GROUP, 175, 18, 19, 8),
-    (-1, "Static", "To", SS_LEFT | WS_GROUP, 206, 18, 10, 8),
-    (-1, "Static", "Dither", SS_RIGHT | WS_GROUP, 222, 18, 28, 8),
-    (1025, "Button", "Browse from PCX...", BS_PUSHBUTTON | WS_TABSTOP, 16, 182, 99, 13),
-    # ID 0
-    (1028, "CustEdit", "", WS_TABSTOP, 174, 30, 21, 10),
-    (1048, "SpinnerControl", "", 0, 195, 30, 6, 10),
-    (-1, "Static", " 0", SS_LEFT | WS_GROUP, 140, 30, 8, 9),
-    (1007, "Button", "pick", BS_PUSHBUTTON, 150, 30, 20, 10),
-    (1030, "CustEdit", "", WS_TABSTOP, 205, 30, 21, 10),
-    (1049, "SpinnerControl", "", 0, 226, 30, 6, 10),
-    (1027, "Button", "", BS_AUTOCHECKBOX, 236, 30, 8, 10),
-    # ID 1
-    (1031, "CustEdit", "", WS_TABSTOP, 174, 45, 21, 10),
-    (1050, "SpinnerControl", "", 0, 195, 45, 6, 10),
-    (-1, "Static", " 1", SS_LEFT | WS_GROUP, 140, 45, 8, 9),
-    (1008, "Button", "pick", BS_PUSHBUTTON, 150, 45, 20, 10),
-    (1032, "CustEdit", "", WS_TABSTOP, 205, 45, 21, 10),
-    (1051, "SpinnerControl", "", 0, 226, 45, 6, 10),
-    (1033, "Button", "", BS_AUTOCHECKBOX, 236, 45, 8, 10),
-    # ID 2
-    (1034, "CustEdit", "", WS_TABSTOP, 174, 60, 21, 10),
-    (1052, "SpinnerControl", "", 0, 195, 60, 6, 10),
-    (-1, "Static", " 2", SS_LEFT | WS_GROUP, 140, 60, 8, 9),
-    (1009, "Button", "pick", BS_PUSHBUTTON, 150, 60, 20, 10),
-    (1035, "CustEdit", "", WS_TABSTOP, 205, 60, 21, 10),
-    (1053, "SpinnerControl", "", 0, 226, 60, 6, 10),
-    (1036, "Button", "", BS_AUTOCHECKBOX, 236, 60, 8, 10),
-    # ID 3
-    (1037, "CustEdit", "", WS_TABSTOP, 174, 75, 21, 10),
-    (1054, "SpinnerControl", "", 0, 195, 75, 6, 10),
-    (-1, "Static", " 3", SS_LEFT | WS_GROUP, 140, 75, 8, 9),
-    (1010, "Button", "pick", BS_PUSHBUTTON, 150, 75, 20, 10),
-    (1038, "CustEdit", "", WS_TABSTOP, 205, 75, 21, 10),
-    (1055, "SpinnerControl", "", 0, 226, 75, 6, 10),
-    (1039, "Button", "", BS_AUTOCHECKBOX, 236, 75, 8, 10),
-    # ID 4
-    (1040, "CustEdit", "", WS_TABSTOP, 174, 90, 21, 10),
-    (1056, "SpinnerControl", "", 0, 195, 90, 6, 10),
-    (-1, "Static", " 4", SS_LEFT | WS_GROUP, 140, 90, 8, 9),
-    (1011, "Button", "pick", BS_PUSHBUTTON, 150, 90, 20, 10),
-    (1041, "CustEdit", "", WS_TABSTOP, 205, 90, 21, 10),
-    (1057, "SpinnerControl", "", 0, 226, 90, 6, 10),
-    (1042, "Button", "", BS_AUTOCHECKBOX, 236, 90, 8, 10),
-    # ID 5
-    (1043, "CustEdit", "", WS_TABSTOP, 174, 105, 21, 10),
-    (1058, "SpinnerControl", "", 0, 195, 105, 6, 10),
-    (-1, "Static", " 5", SS_LEFT | WS_GROUP, 140, 105, 8, 9),
-    (1012, "Button", "pick", BS_PUSHBUTTON, 150, 105, 20, 10),
-    (1044, "CustEdit", "", WS_TABSTOP, 205, 105, 21, 10),
-    (1059, "SpinnerControl", "", 0, 226, 105, 6, 10),
-    (1045, "Button", "", BS_AUTOCHECKBOX, 236, 105, 8, 10),
-    # ID 6
-    (1046, "CustEdit", "", WS_TABSTOP, 174, 120, 21, 10),
-    (1060, "SpinnerControl", "", 0, 195, 120, 6, 10),
-    (-1, "Static", " 6", SS_LEFT | WS_GROUP, 140, 120, 8, 9),
-    (1013, "Button", "pick", BS_PUSHBUTTON, 150, 120, 20, 10),
-    (1047, "CustEdit", "", WS_TABSTOP, 205, 120, 21, 10),
-    (1061, "SpinnerControl", "", 0, 226, 120, 6, 10),
-    (1062, "Button", "", BS_AUTOCHECKBOX, 236, 120, 8, 10),
-    # ID 7
-    (1063, "CustEdit", "", WS_TABSTOP, 174, 135, 21, 10),
-    (1064, "SpinnerControl", "", 0, 195, 135, 6, 10),
-    (-1, "Static", " 7", SS_LEFT | WS_GROUP, 140, 135, 8, 9),
-    (1014, "Button", "pick", BS_PUSHBUTTON, 150, 135, 20, 10),
-    (1065, "CustEdit", "", WS_TABSTOP, 205, 135, 21, 10),
-    (1066, "SpinnerControl", "", 0, 226, 135, 6, 10),
-    (1067, "Button", "", BS_AUTOCHECKBOX, 236, 135, 8, 10),
-    # ID 8
-    (1068, "CustEdit", "", WS_TABSTOP, 174, 150, 21, 10),
-    (1069, "SpinnerControl", "", 0, 195, 150, 6, 10),
-    (-1, "Static", " 8", SS_LEFT | WS_GROUP, 140, 150, 8, 9),
-    (1015, "Button", "pick", BS_PUSHBUTTON, 150, 150, 20, 10),
-    (1070, "CustEdit", "", WS_TABSTOP, 205, 150, 21, 10),
-    (1071, "SpinnerControl", "", 0, 226, 150, 6, 10),
-    (1072, "Button", "", BS_AUTOCHECKBOX, 236, 150, 8, 10),
-    # ID 9
-    (1073, "CustEdit", "", WS_TABSTOP, 174, 165, 21, 10),
-    (1074, "SpinnerControl", "", 0, 195, 165, 6, 10),
-    (-1, "Static", " 9", SS_LEFT | WS_GROUP, 140, 165, 8, 9),
-    (1016, "Button", "pick", BS_PUSHBUTTON, 150, 165, 20, 10),
-    (1075, "CustEdit", "", WS_TABSTOP, 205, 165, 21, 10),
-    (1076, "SpinnerControl", "", 0, 226, 165, 6, 10),
-    (1077, "Button", "", BS_AUTOCHECKBOX, 236, 165, 8, 10),
-    # ID 10
-    (1078, "CustEdit", "", WS_TABSTOP, 174, 180, 21, 10),
-    (1079, "SpinnerControl", "", 0, 195, 180, 6, 10),
-    (-1, "Static", "10", SS_LEFT | WS_GROUP, 140, 180, 8, 9),
-    (1017, "Button", "pick", BS_PUSHBUTTON, 150, 180, 20, 10),
-    (1080, "CustEdit", "", WS_TABSTOP, 205, 180, 21, 10),
-    (1081, "SpinnerControl", "", 0, 226, 180, 6, 10),
-    (1082, "Button", "", BS_AUTOCHECKBOX, 236, 180, 8, 10),
-    # ID 11
-    (1083, "CustEdit", "", WS_TABSTOP, 174, 195, 21, 10),
-    (1084, "SpinnerControl", "", 0, 195, 195, 6, 10),
-    (-1, "Static", "11", SS_LEFT | WS_GROUP, 140, 195, 8, 9),
-    (1018, "Button", "pick", BS_PUSHBUTTON, 150, 195, 20, 10),
-    (1085, "CustEdit", "", WS_TABSTOP, 205, 195, 21, 10),
-    (1086, "SpinnerControl", "", 0, 226, 195, 6, 10),
-    (1087, "Button", "", BS_AUTOCHECKBOX, 236, 195, 8, 10),
-    # ID 12
-    (1088, "CustEdit", "", WS_TABSTOP, 174, 210, 21, 10),
-    (1089, "SpinnerControl", "", 0, 195, 210, 6, 10),
-    (-1, "Static", "12", SS_LEFT | WS_GROUP, 140, 210, 8, 9),
-    (1019, "Button", "pick", BS_PUSHBUTTON, 150, 210, 20, 10),
-    (1090, "CustEdit", "", WS_TABSTOP, 205, 210, 21, 10),
-    (1091, "SpinnerControl", "", 0, 226, 210, 6, 10),
-    (1092, "Button", "", BS_AUTOCHECKBOX, 236, 210, 8, 10),
-    # ID 13
-    (1093, "CustEdit", "", WS_TABSTOP, 174, 225, 21, 10),
-    (1094, "SpinnerControl", "", 0, 195, 225, 6, 10),
-    (-1, "Static", "13", SS_LEFT | WS_GROUP, 140, 225, 8, 9),
-    (1020, "Button", "pick", BS_PUSHBUTTON, 150, 225, 20, 10),
-    (1095, "CustEdit", "", WS_TABSTOP, 205, 225, 21, 10),
-    (1096, "SpinnerControl", "", 0, 226, 225, 6, 10),
-    (1097, "Button", "", BS_AUTOCHECKBOX, 236, 225, 8, 10),
-    # ID 14
-    (1098, "CustEdit", "", WS_TABSTOP, 174, 240, 21, 10),
-    (1099, "SpinnerControl", "", 0, 195, 240, 6, 10),
-    (-1, "Static", "14", SS_LEFT | WS_GROUP, 140, 240, 8, 9),
-    (1021, "Button", "pick", BS_PUSHBUTTON, 150, 240, 20, 10),
-    (1100, "CustEdit", "", WS_TABSTOP, 205, 240, 21, 10),
-    (1101, "SpinnerControl", "", 0, 226, 240, 6, 10),
-    (1102, "Button", "", BS_AUTOCHECKBOX, 236, 240, 8, 10),
-    # ID 15
-    (1103, "CustEdit", "", WS_TABSTOP, 174, 255, 21, 10),
-    (1104, "SpinnerControl", "", 0, 195, 255, 6, 10),
-    (-1, "Static", "15", SS_LEFT | WS_GROUP, 140, 255, 8, 9),
-    (1022, "Button", "pick", BS_PUSHBUTTON, 150, 255, 20, 10),
-    (1105, "CustEdit", "", WS_TABSTOP, 205, 255, 21, 10),
-    (1106, "SpinnerControl", "", 0, 226, 255, 6, 10),
-    (1107, "Button", "", BS_AUTOCHECKBOX, 236, 255, 8, 10),
-]
-
-# Each template: kind, rectangle, style, extended style, caption and font
-# (point size, face, and for DIALOGEX weight, italic, character set).
+# What the host shows: each template's kind, title and font.
 TEMPLATES = {
-    101: dict(kind="DIALOGEX", rect=(0, 0, 247, 133),
-              style=DS_MODALFRAME | WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_SETFONT,
-              exstyle=0, caption="About Selvo Filter", font=(8, "MS Sans Serif", 0, 0, 1),
-              controls=ABOUT_CONTROLS),
-    102: dict(kind="DIALOG", rect=(0, 0, 263, 310),
-              style=DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_SETFONT,
-              exstyle=0, caption="Selvo Palette Renderer Control", font=(8, "MS Sans Serif"),
-              controls=SETUP_CONTROLS),
+    101: ("DIALOGEX", "About Selvo Filter"),
+    102: ("DIALOG", "Selvo Palette Renderer Control"),
 }
+FONT = (8, "MS Sans Serif")
+ID_COUNT = 16           # the settings block's ranges, one row each
+RADIO_PAIRS = [(1001, 1002), (1023, 1024)]  # stored in the block as they are
+ABOUT_PICTURE = 103
+
+Control = namedtuple("Control", "id cls text style x y w h exstyle")
 
 VALUE = re.compile(r'"(?:[^"\\]|\\.)*"|[^,\s][^,]*')
 
@@ -224,111 +60,226 @@ def values(text):
     return result
 
 
+def control(kind, fields):
+    """A CONTROL line's values (text, id, class, style, x, y, w, h, and an
+    extended style) as a Control; no id (IDC_STATIC) reads as None."""
+    mask = 0xFFFF if kind == "DIALOG" else 0xFFFFFFFF  # DIALOG ids are 16 bits
+    control_id = fields[1] & mask
+    exstyle = fields[8] if len(fields) > 8 else 0
+    return Control(None if control_id == mask else control_id, str(fields[2]).lower(),
+                   fields[0], fields[3], *fields[4:8], exstyle)
+
+
 def read_templates(rc_text):
     """{id: template} of the DIALOG and DIALOGEX resources in windres' rc
-    output, in the form of TEMPLATES."""
+    output: kind, rectangle, style, caption, font, controls and any other
+    statement."""
     templates = {}
     lines = iter(rc_text.splitlines())
     for line in lines:
         head = re.match(r"^(\d+) (DIALOGEX|DIALOG) (.*)$", line)
         if not head:
             continue
-        numbers = values(head.group(3))
-        template = dict(kind=head.group(2), rect=tuple(numbers[:4]), style=0, exstyle=0,
+        kind = head.group(2)
+        template = dict(kind=kind, rect=tuple(values(head.group(3))[:4]), style=0,
                         caption=None, font=None, controls=[], other=[])
-        if numbers[4:]:
-            template["other"].append(f"help id {numbers[4]}")
         for line in lines:
             key, _, rest = line.strip().partition(" ")
             if key == "BEGIN":
                 break
-            if key in ("STYLE", "EXSTYLE"):
-                template[key.lower()] = int(rest, 0)
+            if key == "STYLE":
+                template["style"] = int(rest, 0)
             elif key == "CAPTION":
                 template["caption"] = values(rest)[0]
             elif key == "FONT":
-                font = values(rest)
-                if template["kind"] == "DIALOGEX" and len(font) == 2:
-                    font += [0, 0, 1]  # windres leaves out the usual weight, italic, charset
-                template["font"] = tuple(font)
-            else:
+                template["font"] = tuple(values(rest)[:2])
+            elif key != "EXSTYLE" or int(rest, 0) != 0:
                 template["other"].append(line.strip())
         for line in lines:
             line = line.strip()
             if line == "END":
                 break
             if line.startswith("CONTROL "):
-                template["controls"].append(values(line[len("CONTROL "):]))
+                template["controls"].append(control(kind, values(line[len("CONTROL "):])))
             else:
                 template["other"].append(line)
         templates[int(head.group(1))] = template
     return templates
 
 
-def control_differences(kind, expected_rows, controls):
-    """One line per control that differs from its row, in template order."""
-    id_mask = 0xFFFF if kind == "DIALOG" else 0xFFFFFFFF  # DIALOG ids are 16 bits
-    differences = []
-    for index in range(max(len(expected_rows), len(controls))):
-        if index >= len(controls):
-            differences.append(f"control {index}: missing, expected {expected_rows[index]}")
-            continue
-        if index >= len(expected_rows):
-            differences.append(f"control {index}: {controls[index]} is not in the table")
-            continue
-        row = expected_rows[index]
-        control_id, class_name, text, style, x, y, width, height = row[:8]
-        exstyle = row[8] if len(row) > 8 else 0
-        expected = (control_id & id_mask, class_name.upper(), text, style | CONTROL_BASE,
-                    (x, y, width, height), exstyle, 0)
-        got = controls[index]
-        extra = got[8:] + [0, 0]
-        # Window classes are found whatever their case; the resource compiler
-        # stores class names in capitals.
-        actual = (got[1] & id_mask, str(got[2]).upper(), got[0], got[3], tuple(got[4:8]),
-                  extra[0], extra[1])
-        if actual != expected:
-            fields = ("id", "class", "text", "style", "rectangle", "extended style", "help id")
-            shown = [hex if "style" in name else repr for name in fields]
-            wrong = [f"{name} {show(a)} (expected {show(e)})"
-                     for name, show, a, e in zip(fields, shown, actual, expected) if a != e]
-            differences.append(f"control {index} (id {control_id}): " + ", ".join(wrong))
-    return differences
+def button_type(c):
+    return c.style & BS_TYPE_MASK if c.cls == "button" else None
 
 
-def template_differences(number, expected, actual):
-    if actual is None:
-        return [f"dialog {number}: not in the module"]
-    differences = []
-    for field in ("kind", "rect", "style", "exstyle", "caption", "font"):
-        if actual[field] != expected[field]:
-            shown = hex if field in ("style", "exstyle") else repr
-            differences.append(f"dialog {number}: {field} {shown(actual[field])}, "
-                               f"expected {shown(expected[field])}")
-    differences += [f"dialog {number}: unexpected {line!r}" for line in actual["other"]]
-    differences += [f"dialog {number}: {line}" for line in
-                    control_differences(expected["kind"], expected["controls"],
-                                        actual["controls"])]
-    return differences
+def is_frame(c):
+    return button_type(c) == BS_GROUPBOX
+
+
+def inside(inner, outer):
+    return (outer.x <= inner.x and inner.x + inner.w <= outer.x + outer.w and
+            outer.y <= inner.y and inner.y + inner.h <= outer.y + outer.h)
+
+
+def overlap(a, b):
+    return a.x < b.x + b.w and b.x < a.x + a.w and a.y < b.y + b.h and b.y < a.y + a.h
+
+
+def name(c):
+    return f"control {c.id}" if c.id is not None else f"{c.cls} {c.text!r} at {c.x}, {c.y}"
+
+
+def layout_problems(template):
+    """Unique ids, controls inside the dialog, no overlaps, frames whole."""
+    controls = template["controls"]
+    problems = []
+    ids = [c.id for c in controls if c.id is not None]
+    problems += [f"id {i} is used {ids.count(i)} times" for i in sorted(set(ids))
+                 if ids.count(i) > 1]
+    _, _, width, height = template["rect"]
+    dialog = Control(None, "", "", 0, 0, 0, width, height, 0)
+    problems += [f"{name(c)} reaches outside the dialog" for c in controls
+                 if not inside(c, dialog)]
+    for i, a in enumerate(controls):
+        for b in controls[i + 1:]:
+            if not overlap(a, b):
+                continue
+            if is_frame(a) or is_frame(b):
+                if not (inside(a, b) or inside(b, a)):
+                    problems.append(f"{name(a)} and {name(b)} cross a frame's edge")
+            else:
+                problems.append(f"{name(a)} overlaps {name(b)}")
+    return problems
+
+
+def column(c, frames):
+    """The left edge of the outermost frame holding `c`: its column."""
+    holders = [f for f in frames if f is not c and inside(c, f)]
+    return min((f.x for f in holders), default=c.x)
+
+
+def tab_order_problems(controls):
+    """The default button and Cancel first, then column by column, top to
+    bottom and left to right: template order is the tab order."""
+    stops = [c for c in controls if c.style & WS_TABSTOP]
+    frames = [c for c in controls if is_frame(c)]
+    first = [c for c in stops if button_type(c) == BS_DEFPUSHBUTTON]
+    first += [c for c in stops if c.id == IDCANCEL]
+    rest = sorted((c for c in stops if c not in first),
+                  key=lambda c: (column(c, frames), c.y, c.x))
+    for place, (got, expected) in enumerate(zip(stops, first + rest)):
+        if got is not expected:
+            return [f"tab stop {place + 1} is {name(got)}, expected {name(expected)}"]
+    return []
+
+
+def spinner_problems(controls):
+    """Each spinner right after its edit, against the edit's right edge."""
+    problems = []
+    for before, c in zip([None] + controls, controls):
+        if c.cls != "spinnercontrol":
+            continue
+        if (before is None or before.cls != "custedit" or before.x + before.w != c.x or
+                (before.y, before.h) != (c.y, c.h)):
+            problems.append(f"{name(c)} does not sit against the edit before it")
+    return problems
+
+
+def by_id(controls, control_id):
+    return next((c for c in controls if c.id == control_id), None)
+
+
+def button_problems(controls, expected):
+    """`expected`: (id, button type, text) of buttons that must be there."""
+    problems = []
+    for control_id, kind, text in expected:
+        c = by_id(controls, control_id)
+        if c is None or button_type(c) != kind or c.text != text:
+            problems.append(f"control {control_id} is {c}, not the {text!r} button")
+    return problems
+
+
+def setup_problems(controls):
+    problems = button_problems(controls, [(IDOK, BS_DEFPUSHBUTTON, "OK"),
+                                          (IDCANCEL, BS_PUSHBUTTON, "Cancel")])
+    radios = [c for c in controls if button_type(c) == BS_AUTORADIOBUTTON]
+    runs, previous = [], None
+    for c in controls:
+        if button_type(c) == BS_AUTORADIOBUTTON:
+            if previous is None or button_type(previous) != BS_AUTORADIOBUTTON:
+                runs.append([])
+            runs[-1].append(c)
+        previous = c
+    if [tuple(c.id for c in run) for run in runs] != RADIO_PAIRS:
+        problems.append(f"radio buttons {[c.id for c in radios]}, expected pairs {RADIO_PAIRS}")
+    for run in runs:
+        starts = [bool(c.style & WS_GROUP) for c in run]
+        if starts != [True] + [False] * (len(run) - 1):
+            problems.append(f"radio group {[c.id for c in run]} does not start a group once")
+    # One row per ID, top to bottom: From edit and spinner, the ID's label,
+    # "pick", To edit and spinner, Dither box, all on one line.
+    picks = [c for c in controls if c.text == "pick"]
+    if len(picks) != ID_COUNT:
+        return problems + [f"{len(picks)} pick buttons, not one per ID ({ID_COUNT})"]
+    kinds = ["custedit", "spinnercontrol", "static", "button", "custedit", "spinnercontrol",
+             "button"]
+    for n, pick in enumerate(sorted(picks, key=lambda c: c.y)):
+        at = controls.index(pick) - 3
+        row = controls[at:at + len(kinds)]
+        label = f"{n:2d}"
+        if ([c.cls for c in row] != kinds or row[2].text != label or
+                button_type(row[6]) != BS_AUTOCHECKBOX or
+                any(c.y != pick.y for c in row)):
+            problems.append(f"the row of ID {n} is not From, spinner, {label!r}, pick, To, "
+                            f"spinner, Dither on one line")
+    return problems
+
+
+def about_problems(controls, version):
+    problems = button_problems(controls, [(IDOK, BS_DEFPUSHBUTTON, "OK")])
+    major_minor = ".".join(version.split(".")[:2])
+    title = f"Selvo {major_minor}\nfor 3DS MAX R4"
+    if not any(c.cls == "static" and c.text == title for c in controls):
+        problems.append(f"no title {title!r}")
+    if not any(c.cls == "static" and c.style & SS_TYPE_MASK == SS_BITMAP and
+               c.text == ABOUT_PICTURE for c in controls):
+        problems.append(f"no picture of bitmap {ABOUT_PICTURE}")
+    return problems
+
+
+def template_problems(number, template, version):
+    if template is None:
+        return ["not in the module"]
+    kind, caption = TEMPLATES[number]
+    problems = [f"unexpected {line!r}" for line in template["other"]]
+    if (template["kind"], template["caption"], template["font"]) != (kind, caption, FONT):
+        problems.append(f"{template['kind']} {template['caption']!r} in {template['font']}, "
+                        f"expected {kind} {caption!r} in {FONT}")
+    if template["style"] & MODAL != MODAL:
+        problems.append(f"style {template['style']:#x} is not a modal dialog's")
+    controls = template["controls"]
+    problems += layout_problems(template) + tab_order_problems(controls)
+    problems += spinner_problems(controls)
+    problems += setup_problems(controls) if number == 102 else about_problems(controls, version)
+    return problems
 
 
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--windres", required=True)
+    parser.add_argument("--version", required=True, help="the project's, MAJOR.MINOR.PATCH")
     parser.add_argument("module")
     args = parser.parse_args()
     rc_text = subprocess.run([args.windres, "-i", args.module, "-O", "rc"], check=True,
                              capture_output=True, text=True).stdout
     templates = read_templates(rc_text)
-    failures = []
-    for number, expected in TEMPLATES.items():
-        failures += template_differences(number, expected, templates.get(number))
+    failures = [f"dialog {number}: {problem}" for number in TEMPLATES
+                for problem in template_problems(number, templates.get(number), args.version)]
     for failure in failures:
         print(f"{args.module}: {failure}")
     if not failures:
-        counts = ", ".join(f"{number}: {len(t['controls'])} controls"
-                           for number, t in TEMPLATES.items())
-        print(f"{args.module}: dialog templates as reviewed ({counts})")
+        counts = ", ".join(f"{number}: {len(templates[number]['controls'])} controls"
+                           for number in TEMPLATES)
+        print(f"{args.module}: dialog templates keep their layout ({counts})")
     return 1 if failures else 0
 
 
