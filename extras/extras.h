@@ -7,22 +7,23 @@
 // out exactly as the filter maps it.
 //
 // How the command hooks them in, without the core depending on this folder:
-//  - Rows. Each thread's RowLane maps its rows with an ExtrasMapper
-//    (extras/extras_mapper.h) prepared from the RendererConfig and the
-//    Extras, instead of a bare PaletteMapper; ExtrasMapper::MapRow has
-//    PaletteMapper::MapRow's signature and hands the whole row to one when
-//    nothing it maps is chosen. The frame driver therefore only needs its
-//    row mapper to be chosen by the caller (an interface with MapRow), not
-//    to know the extras.
+//  - Rows. The frame driver maps through the RowMappers its caller puts in
+//    FrameBuffers::mappers, or through each lane's PaletteMapper when there
+//    are none (the module's case). The command, when the document chooses
+//    something, hands it an ExtrasRows (extras/extras_rows.h): one
+//    ExtrasMapper (extras/extras_mapper.h) per lane, prepared from the
+//    RendererConfig and the Extras. ExtrasMapper::MapRow has
+//    PaletteMapper::MapRow's contract and hands the whole row to one when
+//    nothing it maps is chosen.
 //  - Before the rows. Outlines look at the rows above and below, but only
-//    at IDs and alpha, never at the mapping: when HasOutlines(), the caller
-//    finds a frame's outlines once (ExtrasMapper::FindOutlines into one
-//    FrameOutlines), hands them to every thread's mapper
-//    (DrawOutlinesFrom), and each row draws its own as it is mapped (a hook
-//    the driver calls between preparing its lanes and its row loop). So no
-//    pass runs after the rows, and nothing changes between the last row
-//    and WritePcx. Frames handed out a row at a time (the module's) never
-//    get extras, so finding outlines may assume a frame in memory.
+//    at IDs and alpha, never at the mapping: RowMappers::Prepare runs once
+//    the frame is known and before its first row, and there ExtrasRows
+//    finds the frame's outlines once (ExtrasMapper::FindOutlines into one
+//    FrameOutlines) and hands them to every lane's mapper
+//    (DrawOutlinesFrom); each row draws its own as it is mapped. So no pass
+//    runs after the rows, and nothing changes between the last row and
+//    WritePcx. Frames handed out a row at a time (the module's) never get
+//    extras, so finding outlines may assume a frame in memory.
 //  - Settings. `selvo render --extras FILE` reads the document with
 //    ReadExtrasFile; `selvo config` creates, shows and edits it with
 //    ParseExtras, ExtrasToJson and WriteExtrasFile.
