@@ -176,8 +176,8 @@ std::string WriteSheet(const SheetOptions& options, const std::vector<PcxImage>&
 
 // Every frame padded to the largest, as a cell of the sheet.
 std::string WriteGif(const SheetOptions& options, const std::vector<PcxImage>& frames) {
-  SheetLayout cell = LayOutSheet(frames, 1);
-  cell.rows = 1;
+  const SheetLayout grid = LayOutSheet(frames, 0);
+  const SheetLayout cell{1, 1, grid.cellWidth, grid.cellHeight};
   std::vector<std::vector<uint8_t>> padded;
   GifAnimation animation;
   animation.width = cell.cellWidth;
