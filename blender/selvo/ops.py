@@ -1,14 +1,15 @@
-"""Operators: settings files, palette import, scene set-up, the grid's pick
-gesture and palettizing a still render."""
+"""Operators: settings files, the extras' document, palette import, scene
+set-up, the grid's pick gesture, palettizing a still render and the sprite
+sheet of the frame range."""
 
 import os
 import tempfile
 
 import bpy
-from bpy.props import IntProperty, StringProperty
+from bpy.props import BoolProperty, IntProperty, StringProperty
 from bpy_extras.io_utils import ExportHelper, ImportHelper
 
-from . import block, display, output, render, runner
+from . import block, display, extras, output, render, runner, sheet
 
 
 def _fail(operator, message):
@@ -64,6 +65,21 @@ class SELVO_OT_export_settings(_SceneOperator, bpy.types.Operator, ExportHelper)
         return {"FINISHED"}
 
 
+class SELVO_OT_export_extras(_SceneOperator, bpy.types.Operator, ExportHelper):
+    """Write the scene's extras as the document selvo render --extras and selvo config read"""
+    bl_idname = "selvo.export_extras"
+    bl_label = "Export Extras"
+    filename_ext = ".json"
+    filter_glob: StringProperty(default="*.json", options={"HIDDEN"})
+
+    def execute(self, context):
+        try:
+            extras.write(self.filepath, context.scene.selvo)
+        except OSError as error:
+            return _fail(self, f"{self.filepath}: {error}")
+        return {"FINISHED"}
+
+
 class SELVO_OT_import_palette(_SceneOperator, bpy.types.Operator, ImportHelper):
     """Take the colours of a palette file (PCX, GIMP .gpl, JASC .pal, .act, .hex, PNG)"""
     bl_idname = "selvo.import_palette"
@@ -93,6 +109,11 @@ class SELVO_OT_setup_scene(_SceneOperator, bpy.types.Operator):
     bl_idname = "selvo.setup_scene"
     bl_label = "Set up passes and output"
     bl_options = {"REGISTER", "UNDO"}
+    transparent_film: BoolProperty(
+        name="Transparent film",
+        description="Render the world background transparent, so that its pixels take the "
+                    "transparent index (on by default when Transparency is on; never "
+                    "turned off here)")
 
     def execute(self, context):
         scene = context.scene
@@ -100,6 +121,10 @@ class SELVO_OT_setup_scene(_SceneOperator, bpy.types.Operator):
             layer.use_pass_object_index = True
             layer.use_pass_material_index = True
         output.choose_multilayer(scene.render.image_settings)
+        if not self.properties.is_property_set("transparent_film"):
+            self.transparent_film = scene.selvo.use_transparency
+        if self.transparent_film:
+            scene.render.film_transparent = True
         return {"FINISHED"}
 
 
@@ -201,6 +226,29 @@ class SELVO_OT_palettize_render_result(bpy.types.Operator):
         return {"FINISHED"}
 
 
+class SELVO_OT_make_sheet(_SceneOperator, bpy.types.Operator):
+    """Make the sprite sheet and GIF of the frame range's PCX files, as after an animation render"""
+    bl_idname = "selvo.make_sheet"
+    bl_label = "Make Sheet from Frames"
+
+    @classmethod
+    def poll(cls, context):
+        if not super().poll(context):
+            return False
+        return sheet.wanted(context.scene.selvo) or _refuse(
+            cls, "choose the sprite sheet, the GIF or both")
+
+    def execute(self, context):
+        scene = context.scene
+        try:
+            made = [path for _, suffix in output.views(scene)
+                    for path in sheet.make(scene, suffix, sheet.range_frames(scene, suffix))]
+        except runner.SelvoError as error:
+            return _fail(self, str(error))
+        self.report({"INFO"}, "Selvo: wrote " + ", ".join(made))
+        return {"FINISHED"}
+
+
 def _save_multilayer(image, scene, folder):
     """Saves every pass of the render result into `folder`, whatever the
     scene's output format (given back after); returns the file name of a
@@ -221,6 +269,7 @@ def _show(context, path):
                 area.spaces.active.image = image
 
 
-classes = (SELVO_OT_import_settings, SELVO_OT_export_settings,
+classes = (SELVO_OT_import_settings, SELVO_OT_export_settings, SELVO_OT_export_extras,
            SELVO_OT_import_palette, SELVO_OT_setup_scene, SELVO_OT_grid_click,
-           SELVO_OT_pick, SELVO_OT_pick_cancel, SELVO_OT_palettize_render_result)
+           SELVO_OT_pick, SELVO_OT_pick_cancel, SELVO_OT_palettize_render_result,
+           SELVO_OT_make_sheet)
