@@ -96,6 +96,23 @@ struct RowLane {
   PaletteMapper mapper;
 };
 
+// Row mapping that a caller chooses in place of the lanes' PaletteMappers:
+// the command maps with its extras through one. The module sets none, so
+// its frames are mapped by the filter's rules alone.
+class RowMappers {
+ public:
+  virtual ~RowMappers() = default;
+  // Takes the frame's settings with one mapper per lane, once the frame is
+  // known and before any of its rows is reported or mapped; reads the
+  // frame's pixels and IDs, never changes them. May throw std::bad_alloc.
+  virtual void Prepare(const RendererConfig& config, const FrameView& frame, const IdPlane& ids,
+                       int lanes) = 0;
+  // PaletteMapper::MapRow's contract on lane `lane`'s mapper, for row y of
+  // the frame's `ids`.
+  virtual void MapRow(int lane, const IdPlane& ids, int y, int width, Pixel64* pixels,
+                      uint8_t* indices) = 0;
+};
+
 // Buffers that a caller rendering a sequence keeps across frames. After a
 // frame `indices` holds its index image (complete rows only). Each lane's
 // mapper keeps its prepared searches for the next frame with the same
@@ -104,6 +121,7 @@ struct FrameBuffers {
   IndexBuffer indices;
   std::vector<RowLane> lanes;     // one per thread mapping rows
   RowWorkers* workers = nullptr;  // lent threads; none: rows are mapped by the caller
+  RowMappers* mappers = nullptr;  // none: each lane's PaletteMapper
 };
 
 // Saves a finished frame's index image; WritePcx's signature and contract.

@@ -6,6 +6,7 @@
 
 #include "cli/render/image_frame.h"
 #include "demo/demo_scene.h"
+#include "extras/frame_passes.h"
 #include "files/same_file.h"
 #include "imageio/image_loader.h"
 #include "imageio/png/png_io.h"
@@ -84,6 +85,13 @@ std::string CheckDistinctFiles(const RendererConfig& config, const FrameSource& 
   return "";
 }
 
+// The index a preview marks transparent: the transparency extra's, if chosen.
+std::optional<uint8_t> PreviewTransparent(const FrameSource& source, const RendererConfig& config) {
+  const Transparency& transparency = source.extras.transparency;
+  if (!transparency.enabled) return std::nullopt;
+  return TransparentIndex(transparency, config);
+}
+
 JobResult RenderJob(const RendererConfig& config, const FrameSource& source, const FrameJob& job,
                     RowProgress& progress, FrameBuffers& buffers) {
   JobResult result;
@@ -108,8 +116,9 @@ JobResult RenderJob(const RendererConfig& config, const FrameSource& source, con
   }
   if (!job.palettizedPath.empty()) result.error = WritePngRgba16(job.palettizedPath, color);
   if (result.error.empty() && !job.previewPath.empty())
-    result.error = WritePngIndexed(job.previewPath, buffers.indices.data(), color.width,
-                                   color.height, config.palette);
+    result.error =
+        WritePngIndexed(job.previewPath, buffers.indices.data(), color.width, color.height,
+                        config.palette, PreviewTransparent(source, config));
   if (result.error.empty()) result.outcome = JobOutcome::kWritten;
   return result;
 }

@@ -7,6 +7,7 @@
 
 #include "core/frame_driver.h"
 #include "core/renderer_config.h"
+#include "extras/extras.h"
 #include "imageio/exr/exr_io.h"
 
 namespace selvo {
@@ -18,6 +19,9 @@ struct FrameSource {
   int demoHeight = 0;
   ExrColorOptions exr;
   std::string idChannel;  // an EXR channel named by the user, or ""
+  // The extras chosen with --extras; the buffers' row mappers map with
+  // them. None chosen: the filter's rules alone.
+  Extras extras;
 };
 
 // One frame's files, '#' runs already replaced by the frame number.

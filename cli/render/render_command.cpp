@@ -17,6 +17,8 @@
 #include "cli/terminal/standard_streams.h"
 #include "cli/terminal/stop_signals.h"
 #include "demo/demo_scene.h"
+#include "extras/extras_document.h"
+#include "extras/extras_rows.h"
 #include "imageio/exr/exr_io.h"
 #include "imageio/text.h"
 
@@ -48,8 +50,9 @@ std::string ChooseSettings(const RenderOptions& options, RendererConfig& config)
   return "";
 }
 
-FrameSource MakeSource(const RenderOptions& options) {
+FrameSource MakeSource(const RenderOptions& options, const Extras& extras) {
   FrameSource source;
+  source.extras = extras;
   source.demo = options.demo;
   source.demoWidth = options.demoWidth ? options.demoWidth : kDemoWidth;
   source.demoHeight = options.demoHeight ? options.demoHeight : kDemoHeight;
@@ -96,11 +99,11 @@ std::string CheckLiteralHashInputs(const RenderOptions& options, int frame) {
 // done, a frame fails or a stop signal arrives.
 class SequenceRun {
  public:
-  SequenceRun(const RendererConfig& config, const RenderOptions& options, FrameRange range,
-              int rowThreads, ProgressDisplay& display)
+  SequenceRun(const RendererConfig& config, const Extras& extras, const RenderOptions& options,
+              FrameRange range, int rowThreads, ProgressDisplay& display)
       : config_(config),
         options_(options),
-        source_(MakeSource(options)),
+        source_(MakeSource(options, extras)),
         range_(range),
         rowThreads_(rowThreads),
         display_(display) {}
@@ -109,6 +112,9 @@ class SequenceRun {
     RowThreads rows(rowThreads_);
     FrameBuffers buffers;  // reused across this worker's frames
     if (rows.Threads() > 1) buffers.workers = &rows;
+    // Without extras the frames go through the filter's own mappers.
+    ExtrasRows extrasRows(source_.extras);
+    if (AnyExtraChosen(source_.extras)) buffers.mappers = &extrasRows;
     TerminalProgress progress(display_, worker, StopSignal());
     for (;;) {
       const long long i = next_++;
@@ -168,7 +174,9 @@ int RunRenderCommand(const std::vector<std::string>& args) {
     return 0;
   }
   RendererConfig config;
-  const std::string error = ChooseSettings(options, config);
+  Extras extras;
+  std::string error = ChooseSettings(options, config);
+  if (error.empty() && !options.extras.empty()) error = ReadExtrasFile(options.extras, extras);
   if (!error.empty()) {
     PrintError(error);
     return kExitFailure;
@@ -188,7 +196,7 @@ int RunRenderCommand(const std::vector<std::string>& args) {
   SetExrDecodeThreads(plan.exrThreads);
   ProgressDisplay display(stderr, !options.quiet && selvo_isatty(stderr), range.Count(), workers);
   StopBetweenRows();
-  SequenceRun run(config, options, range, plan.rowThreads, display);
+  SequenceRun run(config, extras, options, range, plan.rowThreads, display);
   if (workers == 1) {
     run.Work(0);
   } else {

@@ -29,6 +29,7 @@ std::string TakeValue(OptionReader& reader, RenderOptions& options) {
   if (name == "--color") options.color = *value;
   else if (name == "--ids") options.ids = *value;
   else if (name == "--settings") options.settings = *value;
+  else if (name == "--extras") options.extras = *value;
   else if (name == "--output") options.output = *value;
   else if (name == "--palettized") options.palettized = *value;
   else if (name == "--preview") options.preview = *value;
@@ -52,9 +53,9 @@ std::string TakeValue(OptionReader& reader, RenderOptions& options) {
 
 bool TakesValue(const std::string& name) {
   static const char* const kValued[] = {
-      "--color",       "--ids",        "--settings", "--output", "--palettized", "--preview",
-      "--color-layer", "--id-channel", "--size",     "--frame",  "--frames",     "-j",
-      "--jobs"};
+      "--color",   "--ids",         "--settings",   "--extras", "--output", "--palettized",
+      "--preview", "--color-layer", "--id-channel", "--size",   "--frame",  "--frames",
+      "-j",        "--jobs"};
   for (const char* option : kValued)
     if (name == option) return true;
   return false;

@@ -17,6 +17,7 @@ struct RenderOptions {
   std::string color;  // may hold '#' runs
   std::string ids;
   std::string settings;
+  std::string extras;                 // the extras' JSON document, or ""
   std::optional<std::string> output;  // overrides the settings' output name
   std::string palettized;
   std::string preview;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,9 +34,11 @@ std::string ReadPngIds(const std::string& path, IdImage& image,
 std::string WritePngRgba16(const std::string& path, const ColorImage& image);
 
 // The index image as an 8-bit palette PNG with all 256 entries, so that any
-// viewer shows what the PCX file holds.
+// viewer shows what the PCX file holds. A transparent index is marked in a
+// tRNS chunk of index + 1 entries: 0 at the index, 255 before it.
 std::string WritePngIndexed(const std::string& path, const uint8_t* indices, int width, int height,
-                            const uint8_t palette[768]);
+                            const uint8_t palette[768],
+                            std::optional<uint8_t> transparent = std::nullopt);
 
 // The palette side of a PNG, from its header and PLTE chunk alone (no pixels
 // are read): an indexed image's entries (R, G, B each, in order), or for any

@@ -77,17 +77,21 @@ std::string WritePngRgba16(const std::string& path, const ColorImage& image) {
 }
 
 std::string WritePngIndexed(const std::string& path, const uint8_t* indices, int width, int height,
-                            const uint8_t palette[768]) {
+                            const uint8_t palette[768], std::optional<uint8_t> transparent) {
   std::vector<uint8_t> bytes(indices, indices + std::size_t(width) * height);
   const std::vector<png_bytep> rows = RowPointers(bytes, height);
   png_color entries[256];
   for (int i = 0; i < 256; ++i)
     entries[i] = png_color{palette[3 * i], palette[3 * i + 1], palette[3 * i + 2]};
+  png_byte alphas[256];
+  std::memset(alphas, 255, sizeof alphas);
+  if (transparent) alphas[*transparent] = 0;
   return WriteFileAtomically(path, [&](std::FILE* file) {
     return EncodePng(file, rows, [&](png_structp png, png_infop info) {
       png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE,
                    PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
       png_set_PLTE(png, info, entries, 256);
+      if (transparent) png_set_tRNS(png, info, alphas, *transparent + 1, nullptr);
     });
   });
 }
