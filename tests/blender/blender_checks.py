@@ -3,6 +3,8 @@ trip, the pick gesture through its operators, the palette import, the
 still-render operator and the panel's icons. Run by test_addon.py:
 blender -b SCENE.blend -P blender_checks.py -- SELVO WORKDIR MODULE"""
 
+import contextlib
+import json
 import os
 import random
 import struct
@@ -187,6 +189,26 @@ class StillRender(unittest.TestCase):
         preview = os.path.join(WORK, "pcx", "shot0002.png")
         self.assertIn(preview, [bpy.path.abspath(i.filepath) for i in bpy.data.images])
         self.assertIsNone(bpy.data.scenes.get(".selvo display colours"))
+
+
+class ExtrasHandedOver(unittest.TestCase):
+    def test_selvo_gets_no_document_until_an_extra_is_chosen_then_the_scenes(self):
+        runner = sys.modules[MODULE + ".runner"]
+        scene = bpy.data.scenes.new("fresh")
+        try:
+            with contextlib.ExitStack() as stack:
+                self.assertEqual(runner.extras_arguments(stack, scene.selvo), [])
+                scene.selvo.outline_neighbours = "8"  # changes no pixel by itself
+                self.assertEqual(runner.extras_arguments(stack, scene.selvo), [])
+                scene.selvo.ordered_dither_5 = "BAYER8"
+                option, document = runner.extras_arguments(stack, scene.selvo)
+                with open(document) as f:
+                    chosen = json.load(f)
+            self.assertEqual((option, chosen["ids"], chosen["outlines"]["neighbours"]),
+                             ("--extras", {"5": {"outline": None, "dither": "bayer8"}}, 8))
+            self.assertFalse(os.path.exists(document))
+        finally:
+            bpy.data.scenes.remove(scene)
 
 
 class PanelIcons(unittest.TestCase):
