@@ -140,10 +140,6 @@ class SelvoSettings(bpy.types.PropertyGroup):
     def ordered_dither(self, band):
         return getattr(self, f"ordered_dither_{band}")
 
-    def fps(self, scene):
-        render = scene.render
-        return render.fps / render.fps_base if self.use_scene_fps else self.sheet_fps
-
     def palette(self):
         return bytes.fromhex(self.palette_hex)
 

@@ -17,6 +17,15 @@ def wanted(props):
     return props.make_sheet or props.make_gif
 
 
+def scene_fps(scene):
+    return scene.render.fps / scene.render.fps_base
+
+
+def fps(scene):
+    props = scene.selvo
+    return scene_fps(scene) if props.use_scene_fps else props.sheet_fps
+
+
 def _target(props, view_suffix, first, last):
     """(folder, base name): the output name's file part (a view's suffix
     included) cut at its first ".", as selvo cuts it, then the range."""
@@ -42,7 +51,7 @@ def make(scene, view_suffix, frames):
         args += ["--sheet", base + ".png", "--data", base + ".json"]
     if props.make_gif:
         args += ["--gif", base + ".gif"]
-    args += ["--fps", f"{props.fps(scene):g}"]
+    args += ["--fps", f"{fps(scene):g}"]
     if props.sheet_columns:
         args += ["--columns", str(props.sheet_columns)]
     if props.use_transparency:

@@ -225,8 +225,11 @@ class SELVO_PT_outlines(_ExtrasPanel, bpy.types.Panel):
     def draw(self, context):
         props = context.scene.selvo
         layout = self.layout
-        layout.row().prop(props, "outline_neighbours", expand=True)
-        layout.prop(props, "outline_background_only")
+        settings = layout.column()
+        settings.use_property_split = True
+        settings.use_property_decorate = False
+        settings.row().prop(props, "outline_neighbours", expand=True)
+        settings.prop(props, "outline_background_only")
         for grid, band in _id_rows(layout, props, ("Outline", "Index")):
             grid.prop(props, "use_outline", index=band, text="")
             cell = grid.row()
@@ -256,10 +259,9 @@ class SELVO_PT_sheet(_SubPanel, bpy.types.Panel):
         column = layout.column(heading="After an animation")
         column.prop(props, "make_sheet")
         column.prop(props, "make_gif")
-        layout.prop(props, "use_scene_fps")
-        if props.use_scene_fps:
-            layout.label(text=f"{props.fps(scene):.4g} frames per second")
-        else:
+        layout.prop(props, "use_scene_fps",
+                    text=f"Scene frame rate ({sheet.scene_fps(scene):.4g})")
+        if not props.use_scene_fps:
             layout.prop(props, "sheet_fps")
         layout.prop(props, "sheet_columns")
         folder, names = sheet.planned(props, "", scene.frame_start, scene.frame_end)
