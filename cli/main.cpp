@@ -5,6 +5,7 @@
 
 #include "cli/config/config_command.h"
 #include "cli/render/render_command.h"
+#include "cli/sheet/sheet_command.h"
 #include "cli/terminal/help_text.h"
 #include "cli/terminal/standard_streams.h"
 #include "cli/terminal/stop_signals.h"
@@ -21,6 +22,7 @@ int RunCommand(const std::vector<std::string>& args) {
   const std::vector<std::string> rest(args.begin() + 1, args.end());
   if (command == "render") return selvo::RunRenderCommand(rest);
   if (command == "config") return selvo::RunConfigCommand(rest);
+  if (command == "sheet") return selvo::RunSheetCommand(rest);
   if (command == "--help" || command == "-h" || command == "help") {
     selvo::WriteText(stdout, selvo::kMainHelp);
     return 0;

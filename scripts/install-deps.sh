@@ -10,6 +10,7 @@ packages=(
   python3 python3-pil
   libpng-dev libisal-dev libopenexr-dev
   nlohmann-json3-dev  # the extras' settings document
+  libgif-dev  # selvo sheet's animated GIF
   # Windows module: mingw-w64 cross builds (GoogleTest from its Debian
   # sources), wine64 to run the x86_64 build, Xvfb for dialogs. Recommends
   # stay off: wine64's wine32 comes below, with what runs it.

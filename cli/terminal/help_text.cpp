@@ -12,6 +12,7 @@ const char kMainHelp[] =
     "Commands:\n"
     "  render   palettize a frame or a sequence (selvo render --help)\n"
     "  config   create, show and edit a settings file (selvo config --help)\n"
+    "  sheet    pack PCX frames into a sprite sheet or a GIF (selvo sheet --help)\n"
     "\n"
     "  selvo render --demo     renders the built-in demo scene to demo0001.pcx\n"
     "  selvo --version         prints the version\n"
@@ -106,5 +107,29 @@ const char kConfigHelp[] =
     "  export-palette      write the palette to OUT, in the format its\n"
     "                      extension names: .pcx .gpl .pal .act .hex .png;\n"
     "                      --force replaces an existing file\n";
+
+const char kSheetHelp[] =
+    "Usage: selvo sheet FRAME.pcx... [--sheet OUT.png] [--data OUT.json]\n"
+    "                   [--gif OUT.gif] [--fps N] [--columns N] [--transparent INDEX]\n"
+    "\n"
+    "Packs PCX frames, in the order given, into one indexed PNG sprite sheet and/or\n"
+    "an animated GIF. The frames must share one palette.\n"
+    "\n"
+    "  --sheet OUT.png     the sheet: a grid of cells the size of the largest\n"
+    "                      frame, each frame at its cell's top-left\n"
+    "  --data OUT.json     with --sheet: the frames' rectangles and durations in\n"
+    "                      the JSON hash format of Aseprite's --data\n"
+    "  --gif OUT.gif       the frames as a GIF that loops for ever, each padded\n"
+    "                      to the largest\n"
+    "  --fps N             frames a second, 1..50 (default 12); durations are\n"
+    "                      rounded so that N frames last one second\n"
+    "  --columns N         cells a row (default: a near-square grid)\n"
+    "  --transparent INDEX the palette index shown transparent, in the sheet's\n"
+    "                      tRNS and the GIF; it also fills the cells' rest\n"
+    "                      (else index 0)\n"
+    "  -h, --help          this help\n"
+    "\n"
+    "Files are written under a temporary name and renamed when complete; an\n"
+    "output that is one of the frames or another output is refused.\n";
 
 }  // namespace selvo

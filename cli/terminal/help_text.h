@@ -6,5 +6,6 @@ namespace selvo {
 extern const char kMainHelp[];
 extern const char kRenderHelp[];
 extern const char kConfigHelp[];
+extern const char kSheetHelp[];
 
 }  // namespace selvo

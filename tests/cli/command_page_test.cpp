@@ -22,6 +22,7 @@ TEST(CommandPage, QuotesEveryHelpPageAsTheCommandPrintsIt) {
   EXPECT_NE(page.find(std::string("$ selvo --help\n") + kMainHelp), std::string::npos);
   EXPECT_NE(page.find(std::string("$ selvo render --help\n") + kRenderHelp), std::string::npos);
   EXPECT_NE(page.find(std::string("$ selvo config --help\n") + kConfigHelp), std::string::npos);
+  EXPECT_NE(page.find(std::string("$ selvo sheet --help\n") + kSheetHelp), std::string::npos);
 }
 
 }  // namespace
