@@ -131,9 +131,10 @@ class SelvoSettings(bpy.types.PropertyGroup):
     make_gif: BoolProperty(name="Animated GIF",
                            description="After an animation render, an animated GIF of its frames")
     use_scene_fps: BoolProperty(name="Scene frame rate", default=True,
-                                description="Play at the scene's frame rate (FPS / Base)")
-    sheet_fps: FloatProperty(name="Frame rate", default=24.0, min=0.01, max=1000.0,
-                             description="Frames per second of the GIF and the sheet's durations")
+                                description="Play at the scene's frame rate (FPS / Base), "
+                                            "rounded to whole frames a second, at most 50")
+    sheet_fps: IntProperty(name="Frame rate", default=12, min=1, max=50,
+                           description="Frames a second of the GIF and the sheet's durations")
     sheet_columns: IntProperty(name="Columns", min=0, max=65535,
                                description="Frames in a row of the sheet; 0: selvo's choice")
 

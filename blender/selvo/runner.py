@@ -51,7 +51,9 @@ def run(args, cwd=None):
     except (OSError, subprocess.TimeoutExpired) as error:
         raise SelvoError(f"selvo could not run: {error}") from None
     if done.returncode != 0:
-        message = done.stderr.strip().splitlines()
+        # The error itself, not the "Try 'selvo ... --help'." after a usage error.
+        message = [line for line in done.stderr.strip().splitlines()
+                   if not line.startswith("Try '")]
         raise SelvoError(message[-1] if message else
                          f"selvo failed with exit status {done.returncode}")
     return done

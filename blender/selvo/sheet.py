@@ -17,8 +17,15 @@ def wanted(props):
     return props.make_sheet or props.make_gif
 
 
+# selvo sheet's frame rates: whole frames a second, as a GIF's delays are
+# whole hundredths of a second and viewers slow down shorter ones.
+FPS_RANGE = (1, 50)
+
+
 def scene_fps(scene):
-    return scene.render.fps / scene.render.fps_base
+    """The scene's frame rate, FPS / Base, as the sheet can play it."""
+    low, high = FPS_RANGE
+    return min(max(round(scene.render.fps / scene.render.fps_base), low), high)
 
 
 def fps(scene):
@@ -51,7 +58,7 @@ def make(scene, view_suffix, frames):
         args += ["--sheet", base + ".png", "--data", base + ".json"]
     if props.make_gif:
         args += ["--gif", base + ".gif"]
-    args += ["--fps", f"{fps(scene):g}"]
+    args += ["--fps", str(fps(scene))]
     if props.sheet_columns:
         args += ["--columns", str(props.sheet_columns)]
     if props.use_transparency:

@@ -260,7 +260,7 @@ class SELVO_PT_sheet(_SubPanel, bpy.types.Panel):
         column.prop(props, "make_sheet")
         column.prop(props, "make_gif")
         layout.prop(props, "use_scene_fps",
-                    text=f"Scene frame rate ({sheet.scene_fps(scene):.4g})")
+                    text=f"Scene frame rate ({sheet.scene_fps(scene)})")
         if not props.use_scene_fps:
             layout.prop(props, "sheet_fps")
         layout.prop(props, "sheet_columns")
