@@ -50,34 +50,36 @@ class SELVO_OT_import_settings(_SceneOperator, bpy.types.Operator, ImportHelper)
         return {"FINISHED"}
 
 
-class SELVO_OT_export_settings(_SceneOperator, bpy.types.Operator, ExportHelper):
+class _Export(_SceneOperator, ExportHelper):
+    """Writes the scene's settings with `write(path, props)` to the chosen file."""
+
+    def execute(self, context):
+        try:
+            self.write(self.filepath, context.scene.selvo)
+        except OSError as error:
+            return _fail(self, f"{self.filepath}: {error}")
+        return {"FINISHED"}
+
+
+class SELVO_OT_export_settings(_Export, bpy.types.Operator):
     """Write the scene's settings as a 1084-byte settings file"""
     bl_idname = "selvo.export_settings"
     bl_label = "Export Settings"
     filename_ext = ".bin"
     filter_glob: StringProperty(default="*.bin", options={"HIDDEN"})
 
-    def execute(self, context):
-        try:
-            block.write(self.filepath, context.scene.selvo.to_block())
-        except OSError as error:
-            return _fail(self, f"{self.filepath}: {error}")
-        return {"FINISHED"}
+    @staticmethod
+    def write(path, props):
+        block.write(path, props.to_block())
 
 
-class SELVO_OT_export_extras(_SceneOperator, bpy.types.Operator, ExportHelper):
+class SELVO_OT_export_extras(_Export, bpy.types.Operator):
     """Write the scene's extras as the document selvo render --extras and selvo config read"""
     bl_idname = "selvo.export_extras"
     bl_label = "Export Extras"
     filename_ext = ".json"
     filter_glob: StringProperty(default="*.json", options={"HIDDEN"})
-
-    def execute(self, context):
-        try:
-            extras.write(self.filepath, context.scene.selvo)
-        except OSError as error:
-            return _fail(self, f"{self.filepath}: {error}")
-        return {"FINISHED"}
+    write = staticmethod(extras.write)
 
 
 class SELVO_OT_import_palette(_SceneOperator, bpy.types.Operator, ImportHelper):
