@@ -32,6 +32,7 @@
 #include <cstdint>
 #include <iterator>
 #include <optional>
+#include <vector>
 
 #include "core/renderer_config.h"
 
@@ -56,6 +57,9 @@ struct Transparency {
   // the transparent index, whatever their ID.
   double alphaThreshold = 0.5;
   std::optional<uint8_t> index;  // unset: ID 0's From
+  // IDs, as the channel gives them, whose pixels count as alpha 0: the
+  // background of a render without alpha. Ascending, each once.
+  std::vector<uint16_t> ids;
 };
 
 struct Outlines {

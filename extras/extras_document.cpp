@@ -154,11 +154,26 @@ void ReadVersion(const json& document) {
     Refuse("version", std::to_string(kExtrasVersion), version);
 }
 
+// A list of channel IDs, kept in ascending order, each once.
+void ReadTransparentIds(const json& object, const std::string& path, std::vector<uint16_t>& to) {
+  const json& value = Member(object, "ids");
+  if (value.is_null()) return;
+  const std::string expected = "a list of IDs from 0 to 65535";
+  if (!value.is_array()) Refuse(Child(path, "ids"), expected, value);
+  std::set<uint16_t> ids;
+  for (const json& id : value) {
+    if (!id.is_number_integer() || id.get<int64_t>() < 0 || id.get<int64_t>() > 65535)
+      Refuse(Child(path, "ids"), expected, value);
+    ids.insert(uint16_t(id.get<int64_t>()));
+  }
+  to.assign(ids.begin(), ids.end());
+}
+
 void ReadTransparency(const json& document, Transparency& transparency) {
   const std::string path = "transparency";
   const json& object = Object(document, "transparency", "");
   if (object.is_null()) return;
-  RefuseUnknownKeys(object, path, {"enabled", "alphaThreshold", "index"});
+  RefuseUnknownKeys(object, path, {"enabled", "alphaThreshold", "index", "ids"});
   ReadBool(object, "enabled", path, transparency.enabled);
   const json& threshold = Member(object, "alphaThreshold");
   if (!threshold.is_null()) {
@@ -168,6 +183,7 @@ void ReadTransparency(const json& document, Transparency& transparency) {
     transparency.alphaThreshold = threshold.get<double>();
   }
   ReadIndex(object, "index", path, transparency.index);
+  ReadTransparentIds(object, path, transparency.ids);
 }
 
 void ReadOutlines(const json& document, Outlines& outlines) {
@@ -256,6 +272,7 @@ std::string ExtrasToJson(const Extras& extras) {
   transparency["enabled"] = extras.transparency.enabled;
   transparency["alphaThreshold"] = extras.transparency.alphaThreshold;
   transparency["index"] = IndexOrNull(extras.transparency.index);
+  transparency["ids"] = extras.transparency.ids;
   ordered_json& outlines = document["outlines"];
   outlines["neighbours"] = extras.outlines.eightNeighbours ? 8 : 4;
   outlines["backgroundOnly"] = extras.outlines.backgroundOnly;

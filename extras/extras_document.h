@@ -8,8 +8,9 @@
 //     "transparency": {
 //       "enabled": false,
 //       "alphaThreshold": 0.5,        0 to 1
-//       "index": null                 0..255; null: ID 0's From
-//     },
+//       "index": null,                0..255; null: ID 0's From
+//       "ids": []                     IDs 0..65535 whose pixels count as
+//     },                              alpha 0
 //     "outlines": {
 //       "neighbours": 4,              4 or 8
 //       "backgroundOnly": false

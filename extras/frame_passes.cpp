@@ -180,6 +180,29 @@ uint8_t TransparentIndex(const Transparency& transparency, const RendererConfig&
   return transparency.index ? *transparency.index : config.ranges[0].from;
 }
 
+namespace {
+
+template <typename Id>
+void ClearAlphaOf(const Transparency& transparency, const Id* ids, std::size_t count,
+                  Pixel64* pixels) {
+  if (!transparency.enabled || transparency.ids.empty()) return;
+  const std::vector<uint16_t>& listed = transparency.ids;
+  for (std::size_t i = 0; i < count; ++i)
+    if (std::binary_search(listed.begin(), listed.end(), uint16_t(ids[i]))) pixels[i].a = 0;
+}
+
+}  // namespace
+
+void ClearAlphaOfListedIds(const Transparency& transparency, const uint8_t* ids, std::size_t count,
+                           Pixel64* pixels) {
+  ClearAlphaOf(transparency, ids, count, pixels);
+}
+
+void ClearAlphaOfListedIds(const Transparency& transparency, const uint16_t* ids, std::size_t count,
+                           Pixel64* pixels) {
+  ClearAlphaOf(transparency, ids, count, pixels);
+}
+
 void MarkTransparent(uint32_t below, uint8_t index, const uint8_t palette[kPaletteSize], int width,
                      Pixel64* pixels, uint8_t* indices) {
   for (int x = 0; x < width; ++x) {

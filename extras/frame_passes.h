@@ -5,6 +5,7 @@
 // the mapping's index.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -22,6 +23,14 @@ uint32_t TransparentBelow(const Transparency& transparency);
 
 // The chosen transparent index, or ID 0's From.
 uint8_t TransparentIndex(const Transparency& transparency, const RendererConfig& config);
+
+// With transparency on, gives alpha 0 to the pixels whose ID is one of
+// transparency.ids (`ids` and `pixels` hold `count` pixels), so that every
+// extra sees them as transparent. Before the frame is rendered.
+void ClearAlphaOfListedIds(const Transparency& transparency, const uint8_t* ids, std::size_t count,
+                           Pixel64* pixels);
+void ClearAlphaOfListedIds(const Transparency& transparency, const uint16_t* ids, std::size_t count,
+                           Pixel64* pixels);
 
 // Gives every pixel of a row whose alpha is below `below` the index
 // `index`: in `indices`, and its r, g, b the entry's colour (bytes x 256),

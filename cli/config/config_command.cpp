@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "cli/config/extras_config.h"
 #include "cli/config/settings_file.h"
 #include "cli/config/settings_picture.h"
 #include "cli/config/settings_text.h"
@@ -14,6 +15,7 @@
 #include "cli/terminal/help_text.h"
 #include "cli/terminal/standard_streams.h"
 #include "demo/demo_scene.h"
+#include "extras/extras_document.h"
 #include "imageio/palette/palette_files.h"
 #include "imageio/text.h"
 
@@ -103,15 +105,41 @@ int Init(OptionReader& reader) {
     else return Fail("config init: unexpected argument " + reader.Name(), kExitUsage);
   }
   if (path.empty()) return Fail("config init: missing settings file name", kExitUsage);
+  const bool extras = IsExtrasDocument(path);
+  if (extras && demo)
+    return Fail("config init: --demo makes a settings block; an extras document starts empty",
+                kExitUsage);
   if (!force && FileExists(path))
     return Fail(path + ": already exists (use --force to replace it)");
-  const std::string error = SaveSettingsFile(path, demo ? DemoConfig() : RendererConfig());
+  const std::string error = extras ? WriteExtrasFile(path, Extras{})
+                                   : SaveSettingsFile(path, demo ? DemoConfig() : RendererConfig());
   return error.empty() ? 0 : Fail(error);
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
   std::error_code error;
   return std::filesystem::equivalent(a, b, error);
+}
+
+int ShowExtras(const std::string& path, bool json, const std::string& picture) {
+  if (!picture.empty())
+    return Fail("config show: --png draws a settings block, not an extras document", kExitUsage);
+  Extras extras;
+  const std::string error = ReadExtrasFile(path, extras);
+  if (!error.empty()) return Fail(error);
+  WriteText(stdout, json ? ExtrasToJson(extras) : FormatExtrasText(extras));
+  return 0;
+}
+
+// Every option is checked before the document is rewritten.
+int SetExtras(const std::string& path,
+              const std::vector<std::pair<std::string, std::string>>& edits) {
+  Extras extras;
+  std::string error = ReadExtrasFile(path, extras);
+  for (std::size_t i = 0; error.empty() && i < edits.size(); ++i)
+    error = ApplyExtrasSetting(extras, edits[i].first, edits[i].second);
+  if (error.empty()) error = WriteExtrasFile(path, extras);
+  return error.empty() ? 0 : Fail(error);
 }
 
 int Show(OptionReader& reader) {
@@ -142,6 +170,7 @@ int Show(OptionReader& reader) {
   if (path.empty()) return Fail("config show: missing settings file name", kExitUsage);
   if (json && !picture.empty())
     return Fail("config show: give --json or --png, not both", kExitUsage);
+  if (IsExtrasDocument(path)) return ShowExtras(path, json, picture);
   RendererConfig config;
   std::string error = LoadSettingsFile(path, config);
   if (error.empty() && SameFile(path, picture))
@@ -175,6 +204,7 @@ int Set(OptionReader& reader) {
   }
   if (path.empty()) return Fail("config set: missing settings file name", kExitUsage);
   if (edits.empty()) return Fail("config set: nothing to change", kExitUsage);
+  if (IsExtrasDocument(path)) return SetExtras(path, edits);
   RendererConfig config;
   std::string error = LoadSettingsFile(path, config);
   for (std::size_t i = 0; error.empty() && i < edits.size(); ++i)

@@ -102,6 +102,12 @@ JobResult RenderJob(const RendererConfig& config, const FrameSource& source, con
   const IdChannel channel = SelectedIdChannel(config);
   result.error = LoadInputs(source, job, channel, color, ids);
   if (!result.error.empty()) return result;
+  if (!ids.bytes.empty())
+    ClearAlphaOfListedIds(source.extras.transparency, ids.bytes.data(), ids.bytes.size(),
+                          color.pixels.data());
+  else
+    ClearAlphaOfListedIds(source.extras.transparency, ids.words.data(), ids.words.size(),
+                          color.pixels.data());
 
   const FrameResult rendered =
       RenderFrame(config, ImageFrame(color, ids, channel, job.frameNumber), progress, buffers);

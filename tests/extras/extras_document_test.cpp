@@ -34,7 +34,7 @@ TEST(ExtrasDocument, ChoosesNothingUnlessWritten) {
 TEST(ExtrasDocument, WritesEveryKeyInOneOrderAndReadsItBack) {
   Extras extras;
   extras.matching = ColorMatching::kOklab;
-  extras.transparency = Transparency{true, 0.3, 255};
+  extras.transparency = Transparency{true, 0.3, 255, {0, 300}};
   extras.outlines.eightNeighbours = true;
   extras.outlines.backgroundOnly = true;
   extras.outlines.index[0] = 0;
@@ -48,7 +48,11 @@ TEST(ExtrasDocument, WritesEveryKeyInOneOrderAndReadsItBack) {
   "transparency": {
     "enabled": true,
     "alphaThreshold": 0.3,
-    "index": 255
+    "index": 255,
+    "ids": [
+      0,
+      300
+    ]
   },
   "outlines": {
     "neighbours": 8,
@@ -76,6 +80,7 @@ TEST(ExtrasDocument, WritesEveryKeyInOneOrderAndReadsItBack) {
   EXPECT_TRUE(read.transparency.enabled);
   EXPECT_EQ(read.transparency.alphaThreshold, 0.3);
   EXPECT_EQ(read.transparency.index, 255);
+  EXPECT_EQ(read.transparency.ids, (std::vector<uint16_t>{0, 300}));
   EXPECT_TRUE(read.outlines.eightNeighbours);
   EXPECT_TRUE(read.outlines.backgroundOnly);
   for (int id = 0; id < kRangeCount; ++id) {
@@ -107,6 +112,8 @@ TEST(ExtrasDocument, RefusesWithOneLineNamingTheKey) {
        R"("transparency.index" must be a palette index from 0 to 255 or null, not 256)"},
       {R"({"version": 1, "transparency": {"index": 2.0}})",
        R"("transparency.index" must be a palette index from 0 to 255 or null, not 2.0)"},
+      {R"({"version": 1, "transparency": {"ids": [0, 65536]}})",
+       R"("transparency.ids" must be a list of IDs from 0 to 65535, not [0,65536])"},
       {R"({"version": 1, "outlines": []})", R"("outlines" must be an object, not [])"},
       {R"({"version": 1, "outlines": {"neighbours": 6}})",
        R"("outlines.neighbours" must be 4 or 8, not 6)"},

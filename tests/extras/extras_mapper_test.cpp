@@ -101,7 +101,7 @@ void ExpectEveryPixelTakesItsRule(std::mt19937& rng, int32_t method) {
   Extras extras;
   for (OrderedDither& dither : extras.dither) dither = OrderedDither(kind(rng));
   extras.matching = coin(rng) ? ColorMatching::kOklab : ColorMatching::kRgb;
-  extras.transparency = Transparency{bool(coin(rng)), 0.25, std::nullopt};
+  extras.transparency = Transparency{bool(coin(rng)), 0.25, std::nullopt, {}};
   ExtrasMapper mapper;
   mapper.Prepare(config, extras);
   for (int rows = 0; rows < 6; ++rows) {
@@ -144,7 +144,7 @@ TEST(ExtrasMapper, TransparentEdgeByHand) {
     for (const std::optional<uint8_t> transparentIndex :
          {std::optional<uint8_t>(5), std::optional<uint8_t>()}) {
       Extras extras;
-      extras.transparency = Transparency{true, 0.5, transparentIndex};
+      extras.transparency = Transparency{true, 0.5, transparentIndex, {}};
       extras.outlines.index[1] = 9;
       extras.outlines.backgroundOnly = backgroundOnly;
       ExtrasMapper mapper;

@@ -93,14 +93,14 @@ TEST(Outlines, CornersByHand) {
 }
 
 TEST(Transparency, ThresholdInSixteenBitLevels) {
-  EXPECT_EQ(TransparentBelow(Transparency{true, 0.5, {}}), 32768u);  // 32767.5 rounded up
-  EXPECT_EQ(TransparentBelow(Transparency{true, 0.0, {}}), 0u);      // nothing
-  EXPECT_EQ(TransparentBelow(Transparency{true, 1.0, {}}), 65535u);  // all but opaque
-  EXPECT_EQ(TransparentBelow(Transparency{false, 0.5, {}}), 0u);
+  EXPECT_EQ(TransparentBelow(Transparency{true, 0.5, {}, {}}), 32768u);  // 32767.5 rounded up
+  EXPECT_EQ(TransparentBelow(Transparency{true, 0.0, {}, {}}), 0u);      // nothing
+  EXPECT_EQ(TransparentBelow(Transparency{true, 1.0, {}, {}}), 65535u);  // all but opaque
+  EXPECT_EQ(TransparentBelow(Transparency{false, 0.5, {}, {}}), 0u);
   RendererConfig config;
   config.ranges[0].from = 33;
-  EXPECT_EQ(TransparentIndex(Transparency{true, 0.5, {}}, config), 33);
-  EXPECT_EQ(TransparentIndex(Transparency{true, 0.5, 0}, config), 0);
+  EXPECT_EQ(TransparentIndex(Transparency{true, 0.5, {}, {}}, config), 33);
+  EXPECT_EQ(TransparentIndex(Transparency{true, 0.5, 0, {}}, config), 0);
 }
 
 // Whether the pixel at (x, y) is outlined, as the rule reads.
