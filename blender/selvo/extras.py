@@ -39,9 +39,7 @@ def document(props):
             # A float property holds single precision: the threshold as typed.
             "alphaThreshold": float(f"{props.alpha_threshold:.6g}"),
             "index": props.transparent_index if props.use_transparent_index else None,
-            # IDs that count as transparent are for renders without alpha;
-            # Blender has its transparent film.
-            "ids": []},
+            "ids": props.transparent_id_list()},
         "outlines": {"neighbours": int(props.outline_neighbours),
                      "backgroundOnly": props.outline_background_only},
         "ids": ids,

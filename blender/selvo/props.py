@@ -44,6 +44,21 @@ def _name_set(self, value):
         print("Selvo:", error)
 
 
+def _transparent_ids_get(self):
+    return ", ".join(self.transparent_ids_value.split())
+
+
+def _transparent_ids_set(self, text):
+    try:
+        ids = sorted({int(word) for word in text.replace(",", " ").split()})
+        if ids and not 0 <= ids[0] <= ids[-1] <= 65535:
+            raise ValueError
+    except ValueError:
+        print(f"Selvo: transparent IDs are whole numbers from 0 to 65535, not {text!r}")
+        return
+    self.transparent_ids_value = " ".join(map(str, ids))
+
+
 def _dither_get(self):
     return [value != 0 for value in self.dither_value]
 
@@ -109,6 +124,12 @@ class SelvoSettings(bpy.types.PropertyGroup):
         name="Own index", description="Give transparent pixels an index of their own; "
                                       "otherwise they take ID 0's From")
     transparent_index: IntProperty(name="Transparent index", min=0, max=255)
+    # Ascending and each once, as selvo keeps them, space-separated.
+    transparent_ids_value: StringProperty()
+    transparent_ids: StringProperty(
+        name="Transparent IDs", get=_transparent_ids_get, set=_transparent_ids_set,
+        description="IDs (0 to 65535, comma-separated) whose pixels count as transparent, "
+                    "for a render without the transparent film: its background's ID, say 0")
     outline_neighbours: EnumProperty(
         name="Neighbours",
         items=[("4", "4", "A pixel is an edge when a pixel beside, above or below it differs"),
@@ -137,6 +158,9 @@ class SelvoSettings(bpy.types.PropertyGroup):
                            description="Frames a second of the GIF and the sheet's durations")
     sheet_columns: IntProperty(name="Columns", min=0, max=65535,
                                description="Frames in a row of the sheet; 0: selvo's choice")
+
+    def transparent_id_list(self):
+        return [int(word) for word in self.transparent_ids_value.split()]
 
     def ordered_dither(self, band):
         return getattr(self, f"ordered_dither_{band}")

@@ -216,6 +216,7 @@ class SELVO_PT_transparency(_ExtrasPanel, bpy.types.Panel):
         row.prop(props, "transparent_index", text="Index")
         if not props.use_transparent_index:
             column.label(text=f"Index {extras.transparent_index(props)}: ID 0's From")
+        column.prop(props, "transparent_ids")
 
 
 class SELVO_PT_outlines(_ExtrasPanel, bpy.types.Panel):

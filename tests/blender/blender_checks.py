@@ -220,6 +220,10 @@ class Extras(unittest.TestCase):
         props = self.props
         props.matching, props.use_transparency, props.alpha_threshold = "OKLAB", True, 0.3
         props.use_transparent_index, props.transparent_index = True, 9
+        props.transparent_ids = "300, 0 7,0"
+        self.assertEqual(props.transparent_ids, "0, 7, 300")
+        props.transparent_ids = "7, 65536"  # refused, kept as it was
+        self.assertEqual(props.transparent_ids, "0, 7, 300")
         props.outline_neighbours, props.outline_background_only = "8", True
         for band, index, dither in ((0, 250, "NONE"), (3, None, "BAYER4"), (15, 0, "BAYER8")):
             props.use_outline[band] = index is not None
