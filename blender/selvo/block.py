@@ -80,13 +80,17 @@ def read(path):
 
 
 def write(path, settings):
+    write_atomically(path, settings.pack())
+
+
+def write_atomically(path, data):
     """Writes under a temporary name in the same folder and renames it, so a
     reader never sees half a file."""
     folder = os.path.dirname(os.path.abspath(path))
     fd, temporary = tempfile.mkstemp(prefix=".selvo-", dir=folder)
     try:
         with os.fdopen(fd, "wb") as f:
-            f.write(settings.pack())
+            f.write(data)
         os.replace(temporary, path)
     except BaseException:
         if os.path.exists(temporary):

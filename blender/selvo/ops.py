@@ -1,14 +1,15 @@
-"""Operators: settings files, palette import, scene set-up, the grid's pick
-gesture and palettizing a still render."""
+"""Operators: settings files, the extras' document, palette import, scene
+set-up, the grid's pick gesture, palettizing a still render and the sprite
+sheet of the frame range."""
 
 import os
 import tempfile
 
 import bpy
-from bpy.props import IntProperty, StringProperty
+from bpy.props import BoolProperty, IntProperty, StringProperty
 from bpy_extras.io_utils import ExportHelper, ImportHelper
 
-from . import block, display, output, render, runner
+from . import block, display, extras, output, render, runner, sheet
 
 
 def _fail(operator, message):
@@ -49,19 +50,36 @@ class SELVO_OT_import_settings(_SceneOperator, bpy.types.Operator, ImportHelper)
         return {"FINISHED"}
 
 
-class SELVO_OT_export_settings(_SceneOperator, bpy.types.Operator, ExportHelper):
+class _Export(_SceneOperator, ExportHelper):
+    """Writes the scene's settings with `write(path, props)` to the chosen file."""
+
+    def execute(self, context):
+        try:
+            self.write(self.filepath, context.scene.selvo)
+        except OSError as error:
+            return _fail(self, f"{self.filepath}: {error}")
+        return {"FINISHED"}
+
+
+class SELVO_OT_export_settings(_Export, bpy.types.Operator):
     """Write the scene's settings as a 1084-byte settings file"""
     bl_idname = "selvo.export_settings"
     bl_label = "Export Settings"
     filename_ext = ".bin"
     filter_glob: StringProperty(default="*.bin", options={"HIDDEN"})
 
-    def execute(self, context):
-        try:
-            block.write(self.filepath, context.scene.selvo.to_block())
-        except OSError as error:
-            return _fail(self, f"{self.filepath}: {error}")
-        return {"FINISHED"}
+    @staticmethod
+    def write(path, props):
+        block.write(path, props.to_block())
+
+
+class SELVO_OT_export_extras(_Export, bpy.types.Operator):
+    """Write the scene's extras as the document selvo render --extras and selvo config read"""
+    bl_idname = "selvo.export_extras"
+    bl_label = "Export Extras"
+    filename_ext = ".json"
+    filter_glob: StringProperty(default="*.json", options={"HIDDEN"})
+    write = staticmethod(extras.write)
 
 
 class SELVO_OT_import_palette(_SceneOperator, bpy.types.Operator, ImportHelper):
@@ -93,6 +111,11 @@ class SELVO_OT_setup_scene(_SceneOperator, bpy.types.Operator):
     bl_idname = "selvo.setup_scene"
     bl_label = "Set up passes and output"
     bl_options = {"REGISTER", "UNDO"}
+    transparent_film: BoolProperty(
+        name="Transparent film",
+        description="Render the world background transparent, so that its pixels take the "
+                    "transparent index (on by default when Transparency is on; never "
+                    "turned off here)")
 
     def execute(self, context):
         scene = context.scene
@@ -100,6 +123,10 @@ class SELVO_OT_setup_scene(_SceneOperator, bpy.types.Operator):
             layer.use_pass_object_index = True
             layer.use_pass_material_index = True
         output.choose_multilayer(scene.render.image_settings)
+        if not self.properties.is_property_set("transparent_film"):
+            self.transparent_film = scene.selvo.use_transparency
+        if self.transparent_film:
+            scene.render.film_transparent = True
         return {"FINISHED"}
 
 
@@ -201,6 +228,29 @@ class SELVO_OT_palettize_render_result(bpy.types.Operator):
         return {"FINISHED"}
 
 
+class SELVO_OT_make_sheet(_SceneOperator, bpy.types.Operator):
+    """Make the sprite sheet and GIF of the frame range's PCX files, as after an animation render"""
+    bl_idname = "selvo.make_sheet"
+    bl_label = "Make Sheet from Frames"
+
+    @classmethod
+    def poll(cls, context):
+        if not super().poll(context):
+            return False
+        return sheet.wanted(context.scene.selvo) or _refuse(
+            cls, "choose the sprite sheet, the GIF or both")
+
+    def execute(self, context):
+        scene = context.scene
+        try:
+            made = [path for _, suffix in output.views(scene)
+                    for path in sheet.make(scene, suffix, sheet.range_frames(scene, suffix))]
+        except runner.SelvoError as error:
+            return _fail(self, str(error))
+        self.report({"INFO"}, "Selvo: wrote " + ", ".join(made))
+        return {"FINISHED"}
+
+
 def _save_multilayer(image, scene, folder):
     """Saves every pass of the render result into `folder`, whatever the
     scene's output format (given back after); returns the file name of a
@@ -221,6 +271,7 @@ def _show(context, path):
                 area.spaces.active.image = image
 
 
-classes = (SELVO_OT_import_settings, SELVO_OT_export_settings,
+classes = (SELVO_OT_import_settings, SELVO_OT_export_settings, SELVO_OT_export_extras,
            SELVO_OT_import_palette, SELVO_OT_setup_scene, SELVO_OT_grid_click,
-           SELVO_OT_pick, SELVO_OT_pick_cancel, SELVO_OT_palettize_render_result)
+           SELVO_OT_pick, SELVO_OT_pick_cancel, SELVO_OT_palettize_render_result,
+           SELVO_OT_make_sheet)

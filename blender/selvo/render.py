@@ -9,9 +9,12 @@ import tempfile
 import bpy
 from bpy.app.handlers import persistent
 
-from . import block, display, output, runner
+from . import block, display, output, runner, sheet
 
 _reported = set()
+# {view suffix: [(frame, PCX path)]} of the animation being rendered, for
+# its sprite sheet.
+_written = {}
 
 
 def scene_problem(scene):
@@ -62,7 +65,24 @@ def report_once(message):
 @persistent
 def on_render_init(*_):
     _reported.clear()
+    _written.clear()
     runner.clear_report()
+
+
+@persistent
+def on_render_complete(scene, *_):
+    # Only an animation writes frames, so a still makes no sheet.
+    try:
+        if scene.selvo.palettize_on_render and sheet.wanted(scene.selvo) and _written:
+            made = [path for suffix, frames in _written.items()
+                    for path in sheet.make(scene, suffix, frames)]
+            runner.report("wrote " + ", ".join(made), level="INFO")
+    except runner.SelvoError as error:
+        report_once(f"sprite sheet: {error}")
+    except Exception as error:  # a bug of ours must not stop Blender
+        report_once(f"sprite sheet: {type(error).__name__}: {error}")
+    finally:
+        display.remove_scratch()
 
 
 @persistent
@@ -94,6 +114,7 @@ def on_render_write(scene, *_):
         for view, suffix in output.views(scene):
             exr = scene.render.frame_path(frame=frame, view=view)
             pcx, _ = palettize(scene, exr, frame, suffix)
+            _written.setdefault(suffix, []).append((frame, pcx))
             print(f"Selvo: frame {frame} written to {pcx}", flush=True)
     except runner.SelvoMissing as error:
         report_once(str(error))
@@ -104,7 +125,7 @@ def on_render_write(scene, *_):
 
 
 _HANDLERS = (("render_init", on_render_init), ("render_write", on_render_write),
-             ("render_complete", on_render_end), ("render_cancel", on_render_end),
+             ("render_complete", on_render_complete), ("render_cancel", on_render_end),
              ("save_pre", on_save_pre), ("load_post", on_load_post))
 
 

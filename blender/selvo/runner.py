@@ -1,6 +1,7 @@
 """Finding and running the selvo command, and telling the user what went
 wrong in the status bar and the console."""
 
+import contextlib
 import functools
 import json
 import os
@@ -11,7 +12,7 @@ import tempfile
 
 import bpy
 
-from . import block, output, prefs
+from . import block, extras, output, prefs
 
 # One frame of selvo takes well under a second; this only guards against a
 # stuck process holding Blender forever.
@@ -50,26 +51,42 @@ def run(args, cwd=None):
     except (OSError, subprocess.TimeoutExpired) as error:
         raise SelvoError(f"selvo could not run: {error}") from None
     if done.returncode != 0:
-        message = done.stderr.strip().splitlines()
+        # The error itself, not the "Try 'selvo ... --help'." after a usage error.
+        message = [line for line in done.stderr.strip().splitlines()
+                   if not line.startswith("Try '")]
         raise SelvoError(message[-1] if message else
                          f"selvo failed with exit status {done.returncode}")
     return done
 
 
-class SettingsFile:
-    """A settings block as a temporary file, for selvo's --settings."""
+class TemporaryFile:
+    """`data` in a temporary file, for selvo's --settings and --extras;
+    removed on leaving."""
 
-    def __init__(self, settings):
-        self.settings = settings
+    def __init__(self, data, suffix):
+        self.data, self.suffix = data, suffix
 
     def __enter__(self):
-        fd, self.path = tempfile.mkstemp(prefix="selvo-", suffix=".bin")
+        fd, self.path = tempfile.mkstemp(prefix="selvo-", suffix=self.suffix)
         with os.fdopen(fd, "wb") as f:
-            f.write(self.settings.pack())
+            f.write(self.data)
         return self.path
 
     def __exit__(self, *_):
         os.unlink(self.path)
+
+
+def settings_file(settings):
+    return TemporaryFile(settings.pack(), ".bin")
+
+
+def extras_arguments(stack, props):
+    """["--extras", FILE] with the scene's extras, kept until `stack`
+    closes; [] when none is chosen, so selvo maps as the filter does."""
+    if not extras.any_chosen(props):
+        return []
+    data = extras.to_json(props).encode("ascii")
+    return ["--extras", stack.enter_context(TemporaryFile(data, ".json"))]
 
 
 @functools.lru_cache(maxsize=64)
@@ -82,7 +99,7 @@ def frame_file_name(name, frame):
         settings = block.Settings(name_bytes=block.encode_name(name))
     except block.BlockError:
         return None
-    with SettingsFile(settings) as path:
+    with settings_file(settings) as path:
         shown = json.loads(run(["config", "show", path, "--json", "--frame", str(frame)]).stdout)
     written = shown["frameName"]
     # selvo shows each byte outside printable ASCII as one \u00XX escape.
@@ -100,10 +117,11 @@ def render_frame(scene, color_path, ids_path, frame, view_suffix=""):
     preview = os.path.splitext(pcx)[0] + ".png"
     # Blender makes the folders of its frames; the PCX gets the same service.
     os.makedirs(folder, exist_ok=True)
-    with SettingsFile(scene.selvo.to_block()) as settings:
+    with contextlib.ExitStack() as stack:
+        settings = stack.enter_context(settings_file(scene.selvo.to_block()))
         run(["render", "--color", color_path, "--ids", ids_path, "--settings", settings,
-             "--output", name, "--frame", str(frame), "--preview", preview, "--quiet"],
-            cwd=folder)
+             *extras_arguments(stack, scene.selvo), "--output", name, "--frame", str(frame),
+             "--preview", preview, "--quiet"], cwd=folder)
     return os.path.join(folder, pcx), os.path.join(folder, preview)
 
 
@@ -115,20 +133,21 @@ def report(message, level="ERROR"):
     """One report in the console and, with a UI, in the status bar and the
     panel. Safe from the render thread: the UI part runs on a timer."""
     print_report(message, level)
-    _show_in_ui(message)
+    _show_in_ui(message, level == "ERROR")
 
 
 def clear_report():
-    _show_in_ui("")
+    _show_in_ui("", False)
 
 
-def _show_in_ui(message):
+def _show_in_ui(message, is_error):
     if bpy.app.background:
         return
 
     def show():
         wm = bpy.context.window_manager
         wm.selvo_pick.last_report = message
+        wm.selvo_pick.last_report_is_error = is_error
         for window in wm.windows:
             window.workspace.status_text_set(f"Selvo: {message}" if message else None)
             for area in window.screen.areas:

@@ -1,6 +1,7 @@
 """The "Selvo Palette" panel: the on/off toggle in its header, the settings,
-and two sub-panels, the 16 bands and the palette grid laid out as in the
-setup dialog (entry i in column i / 16, row i % 16)."""
+and its sub-panels: the 16 bands, the palette grid laid out as in the setup
+dialog (entry i in column i / 16, row i % 16), the extras (transparency,
+outlines and ordered dithers in a sub-panel each) and the sprite sheet."""
 
 import collections
 import os
@@ -8,7 +9,7 @@ import os
 import bpy
 import bpy.utils.previews
 
-from . import block, output, runner
+from . import block, extras, output, runner, sheet
 
 ICON_SIZE = 16
 RED, BLACK = (1.0, 0.0, 0.0, 1.0), (0.0, 0.0, 0.0, 1.0)
@@ -98,7 +99,8 @@ class SELVO_PT_palette(_OutputPanel, bpy.types.Panel):
         props = context.scene.selvo
         pick = context.window_manager.selvo_pick
         if pick.last_report:
-            layout.label(text=pick.last_report, icon="ERROR")
+            layout.label(text=pick.last_report,
+                         icon="ERROR" if pick.last_report_is_error else "INFO")
         layout.operator("selvo.setup_scene")
         for name in self.settings:
             layout.prop(props, name)
@@ -133,7 +135,8 @@ class SELVO_PT_bands(_SubPanel, bpy.types.Panel):
             grid.prop(props, "range_from", index=band, text="")
             grid.prop(props, "range_to", index=band, text="")
             cell = grid.row()
-            cell.enabled = uniform
+            # An ordered dither (Extras) takes the checkerboard's place.
+            cell.enabled = uniform and props.ordered_dither(band) == "NONE"
             cell.prop(props, "dither", index=band, text="")
             picking = pick.pending and pick.chosen_id == band
             grid.operator("selvo.pick", text="pick", depress=picking).id = band
@@ -159,7 +162,118 @@ class SELVO_PT_grid(_SubPanel, bpy.types.Panel):
                              emboss=False).index = index
 
 
-classes = (SELVO_PT_palette, SELVO_PT_bands, SELVO_PT_grid)
+class SELVO_PT_extras(_SubPanel, bpy.types.Panel):
+    bl_label = "Extras"
+    bl_options = {"DEFAULT_CLOSED"}
+
+    @staticmethod
+    def draw_settings(layout, props, pick):
+        layout.use_property_split = True
+        layout.use_property_decorate = False
+        layout.prop(props, "matching")
+        layout.label(text="Chosen: " + ("yes, handed to selvo" if extras.any_chosen(props)
+                                         else "none, frames as the filter maps them"))
+        layout.operator("selvo.export_extras", text="Export…", icon="EXPORT")
+
+
+class _ExtrasPanel(_OutputPanel):
+    bl_parent_id = "SELVO_PT_extras"
+
+
+def _id_rows(layout, props, headings):
+    """A table of the 16 IDs, each row starting with the ID and its band;
+    yields (grid, band) for the rest of the row."""
+    grid = layout.grid_flow(row_major=True, columns=2 + len(headings), even_columns=False,
+                            align=True)
+    for heading in ("ID", "Band") + headings:
+        grid.label(text=heading)
+    for band in range(block.RANGE_COUNT):
+        grid.label(text=str(band))
+        grid.label(text=f"{props.range_from[band]}–{props.range_to[band]}")
+        yield grid, band
+
+
+class SELVO_PT_transparency(_ExtrasPanel, bpy.types.Panel):
+    bl_label = "Transparency"
+
+    def draw_header(self, context):
+        self.layout.prop(context.scene.selvo, "use_transparency", text="")
+
+    def draw(self, context):
+        layout = self.layout
+        layout.use_property_split = True
+        layout.use_property_decorate = False
+        props = context.scene.selvo
+        # Blender's own setting (Render Properties > Film): without it the
+        # world background is opaque and nothing falls below the threshold.
+        layout.prop(context.scene.render, "film_transparent", text="Transparent film")
+        column = layout.column()
+        column.enabled = props.use_transparency
+        column.prop(props, "alpha_threshold")
+        column.prop(props, "use_transparent_index")
+        row = column.row()
+        row.enabled = props.use_transparent_index
+        row.prop(props, "transparent_index", text="Index")
+        if not props.use_transparent_index:
+            column.label(text=f"Index {extras.transparent_index(props)}: ID 0's From")
+        column.prop(props, "transparent_ids")
+
+
+class SELVO_PT_outlines(_ExtrasPanel, bpy.types.Panel):
+    bl_label = "Outlines"
+    bl_options = {"DEFAULT_CLOSED"}
+
+    def draw(self, context):
+        props = context.scene.selvo
+        layout = self.layout
+        settings = layout.column()
+        settings.use_property_split = True
+        settings.use_property_decorate = False
+        settings.row().prop(props, "outline_neighbours", expand=True)
+        settings.prop(props, "outline_background_only")
+        for grid, band in _id_rows(layout, props, ("Outline", "Index")):
+            grid.prop(props, "use_outline", index=band, text="")
+            cell = grid.row()
+            cell.enabled = props.use_outline[band]
+            cell.prop(props, "outline_index", index=band, text="")
+
+
+class SELVO_PT_ordered_dither(_ExtrasPanel, bpy.types.Panel):
+    bl_label = "Ordered Dither"
+    bl_options = {"DEFAULT_CLOSED"}
+
+    def draw(self, context):
+        props = context.scene.selvo
+        for grid, band in _id_rows(self.layout, props, ("Pattern",)):
+            grid.prop(props, f"ordered_dither_{band}", text="")
+
+
+class SELVO_PT_sheet(_SubPanel, bpy.types.Panel):
+    bl_label = "Sprite Sheet and GIF"
+    bl_options = {"DEFAULT_CLOSED"}
+
+    def draw(self, context):
+        scene, layout = context.scene, self.layout
+        props = scene.selvo
+        layout.use_property_split = True
+        layout.use_property_decorate = False
+        column = layout.column(heading="After an animation")
+        column.prop(props, "make_sheet")
+        column.prop(props, "make_gif")
+        layout.prop(props, "use_scene_fps",
+                    text=f"Scene frame rate ({sheet.scene_fps(scene)})")
+        if not props.use_scene_fps:
+            layout.prop(props, "sheet_fps")
+        layout.prop(props, "sheet_columns")
+        folder, names = sheet.planned(props, "", scene.frame_start, scene.frame_end)
+        for name in names:
+            path = os.path.join(folder, name)
+            layout.label(text=bpy.path.relpath(path) if bpy.data.filepath else path)
+        layout.operator("selvo.make_sheet", icon="RENDER_ANIMATION")
+
+
+classes = (SELVO_PT_palette, SELVO_PT_bands, SELVO_PT_grid, SELVO_PT_extras,
+           SELVO_PT_transparency, SELVO_PT_outlines, SELVO_PT_ordered_dither, SELVO_PT_sheet)
 
 
 def register():

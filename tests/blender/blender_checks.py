@@ -3,6 +3,8 @@ trip, the pick gesture through its operators, the palette import, the
 still-render operator and the panel's icons. Run by test_addon.py:
 blender -b SCENE.blend -P blender_checks.py -- SELVO WORKDIR MODULE"""
 
+import contextlib
+import json
 import os
 import random
 import struct
@@ -187,6 +189,52 @@ class StillRender(unittest.TestCase):
         preview = os.path.join(WORK, "pcx", "shot0002.png")
         self.assertIn(preview, [bpy.path.abspath(i.filepath) for i in bpy.data.images])
         self.assertIsNone(bpy.data.scenes.get(".selvo display colours"))
+
+
+class Extras(unittest.TestCase):
+    """On a scene of their own, so the other checks render without them."""
+
+    def setUp(self):
+        self.scene = bpy.data.scenes.new("extras")
+        self.props = self.scene.selvo
+
+    def tearDown(self):
+        bpy.data.scenes.remove(self.scene)
+
+    def test_selvo_gets_no_document_until_an_extra_is_chosen_then_the_scenes(self):
+        runner = sys.modules[MODULE + ".runner"]
+        with contextlib.ExitStack() as stack:
+            self.assertEqual(runner.extras_arguments(stack, self.props), [])
+            self.props.outline_neighbours = "8"  # changes no pixel by itself
+            self.assertEqual(runner.extras_arguments(stack, self.props), [])
+            self.props.ordered_dither_5 = "BAYER8"
+            option, document = runner.extras_arguments(stack, self.props)
+            with open(document) as f:
+                chosen = json.load(f)
+        self.assertEqual((option, chosen["ids"], chosen["outlines"]["neighbours"]),
+                         ("--extras", {"5": {"outline": None, "dither": "bayer8"}}, 8))
+        self.assertFalse(os.path.exists(document))
+
+    def test_exported_document_is_what_selvo_config_writes_of_it(self):
+        """Every key in selvo's order and every value as selvo reads it."""
+        props = self.props
+        props.matching, props.use_transparency, props.alpha_threshold = "OKLAB", True, 0.3
+        props.use_transparent_index, props.transparent_index = True, 9
+        props.transparent_ids = "300, 0 7,0"
+        self.assertEqual(props.transparent_ids, "0, 7, 300")
+        props.transparent_ids = "7, 65536"  # refused, kept as it was
+        self.assertEqual(props.transparent_ids, "0, 7, 300")
+        props.outline_neighbours, props.outline_background_only = "8", True
+        for band, index, dither in ((0, 250, "NONE"), (3, None, "BAYER4"), (15, 0, "BAYER8")):
+            props.use_outline[band] = index is not None
+            props.outline_index[band] = index or 0
+            setattr(props, f"ordered_dither_{band}", dither)
+        with bpy.context.temp_override(scene=self.scene):
+            bpy.ops.selvo.export_extras(filepath=path("extras.json"))
+        shown = subprocess.run([SELVO, "config", "show", path("extras.json"), "--json"],
+                               check=True, capture_output=True).stdout
+        with open(path("extras.json"), "rb") as f:
+            self.assertEqual(f.read(), shown)
 
 
 class PanelIcons(unittest.TestCase):

@@ -8,6 +8,8 @@ test_addon.py --selvo SELVO --zip ZIP --chroot ROOT --selvo-inside SELVO
 Exits 77 (skipped), saying why, when that Blender is missing or not set up."""
 
 import argparse
+import collections
+import json
 import os
 import shutil
 import subprocess
@@ -15,12 +17,20 @@ import sys
 import tempfile
 import unittest
 
+from PIL import Image
+
 from blender_process import SOURCE, Blender, chroot_blender, chroot_problem, python
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 FRAMES = (1, 2, 3)
 ERROR_MARK = "Selvo: error:"
 SKIPPED = 77
+TRANSPARENT, OUTLINE = 255, 7
+# Transparency at its own index, the sphere (ID 2) outlined against the
+# sky, a Bayer pattern on the cube (ID 3).
+EXTRAS_CHOSEN = ("p = scene.selvo; p.use_transparency = p.use_transparent_index = True; "
+                 f"p.transparent_index = {TRANSPARENT}; p.use_outline[2] = True; "
+                 f"p.outline_index[2] = {OUTLINE}; p.ordered_dither_3 = 'BAYER4'")
 
 
 def parse_arguments():
@@ -52,6 +62,12 @@ def blender_command():
 def read(path):
     with open(path, "rb") as f:
         return f.read()
+
+
+def image_indices(path):
+    """The palette indices of an indexed image (PCX, PNG), row by row."""
+    with Image.open(path) as image:
+        return list(image.getdata())
 
 
 class AddonTest(unittest.TestCase):
@@ -91,12 +107,15 @@ class AddonTest(unittest.TestCase):
         self.assertNotIn(ERROR_MARK, output)
         return output
 
-    def export_settings(self, blend):
-        settings = os.path.join(os.path.dirname(blend), "exported.bin")
+    def export_settings(self, blend, operator="export_settings", name="exported.bin"):
+        settings = os.path.join(os.path.dirname(blend), name)
         code, output = self.blender.run(blend, "--python-expr", python(
-            f"bpy.ops.selvo.export_settings(filepath={settings!r})"))
+            f"bpy.ops.selvo.{operator}(filepath={settings!r})"))
         self.assertEqual(code, 0, output)
         return settings
+
+    def export_extras(self, blend):
+        return self.export_settings(blend, "export_extras", "exported.json")
 
     def save_as_render(self, blend, frames):
         """Blender's own Save as Render PNG of each frame: {frame: path}."""
@@ -106,16 +125,17 @@ class AddonTest(unittest.TestCase):
         self.assertEqual(code, 0, output)
         return {frame: os.path.join(folder, "render%04d.png" % frame) for frame in frames}
 
-    def assert_pcx_is_selvos(self, pcx, color, ids, settings, frame):
+    def assert_pcx_is_selvos(self, pcx, color, ids, settings, frame, extras=()):
         """The add-on's PCX equals selvo's own, run afterwards on the same
-        inputs with the scene's settings exported to a file."""
+        inputs with the scene's settings (and `extras`, its exported
+        document's ["--extras", FILE]) exported to a file."""
         with tempfile.TemporaryDirectory(dir=self.root) as folder:
             subprocess.run([ARGS.selvo, "render", "--color", color, "--ids", ids,
-                            "--settings", settings, "--frame", str(frame),
+                            "--settings", settings, *extras, "--frame", str(frame),
                             "--output", "check.pcx", "-q"], cwd=folder, check=True)
             self.assertEqual(read(pcx), read(os.path.join(folder, "check%04d.pcx" % frame)), pcx)
 
-    def assert_frames_are_selvos(self, blend, frames, colors=None):
+    def assert_frames_are_selvos(self, blend, frames, colors=None, extras=()):
         """Every frame's PCX and preview beside it: the PCX is selvo's from
         `colors` (the EXR frame when None) and the EXR's IDs."""
         folder = os.path.dirname(blend)
@@ -124,7 +144,7 @@ class AddonTest(unittest.TestCase):
             exr = os.path.join(folder, "frames", "f_%04d.exr" % frame)
             pcx = os.path.join(folder, "pcx", "shot%04d.pcx" % frame)
             color = colors[frame] if colors else exr
-            self.assert_pcx_is_selvos(pcx, color, exr, settings, frame)
+            self.assert_pcx_is_selvos(pcx, color, exr, settings, frame, extras)
             self.assertEqual(read(pcx[:-4] + ".png")[1:4], b"PNG")
 
     def test_extension_package_passes_blenders_checks(self):
@@ -213,6 +233,59 @@ class AddonTest(unittest.TestCase):
                 exr = os.path.join(folder, "frames", f"f_0001{suffix}.exr")
                 self.assert_pcx_is_selvos(os.path.join(folder, "pcx", f"shot{suffix}0001.pcx"),
                                           exr, exr, settings, 1)
+
+    def test_transparent_film_with_transparency_and_outlines_is_selvos_with_the_extras(self):
+        """The set-up turns the transparent film on for Transparency; the
+        colours handed to selvo carry the render's alpha on both routes, so
+        the sky takes the transparent index and ID 2's edge against it its
+        outline, as selvo makes them from the exported document."""
+        for colors in ("DISPLAY", "LINEAR"):
+            with self.subTest(colors):
+                blend = self.copy_scene("extras_" + colors.lower())
+                self.render(blend, 2, 2, EXTRAS_CHOSEN + f"; p.colors = {colors!r}; "
+                            "bpy.ops.selvo.setup_scene(); bpy.ops.wm.save_mainfile()")
+                references = self.save_as_render(blend, [2]) if colors == "DISPLAY" else None
+                extras = ["--extras", self.export_extras(blend)]
+                self.assert_frames_are_selvos(blend, [2], references, extras)
+                pcx = os.path.join(os.path.dirname(blend), "pcx", "shot0002.pcx")
+                counts = collections.Counter(image_indices(pcx))
+                self.assertGreater(counts[TRANSPARENT], 0)
+                self.assertGreater(counts[OUTLINE], 0)
+                with Image.open(pcx[:-4] + ".png") as preview:
+                    self.assertEqual(preview.info.get("transparency"), TRANSPARENT)
+
+    def test_animation_makes_its_sprite_sheet_and_gif(self):
+        """One selvo sheet call after the render, over the frames it wrote,
+        with the transparent index, the chosen frame rate and columns; the
+        operator makes the same files again from the frame range's PCX."""
+        blend = self.copy_scene("sheet")
+        folder = os.path.join(os.path.dirname(blend), "pcx")
+        made = [os.path.join(folder, "shot_0001-0003" + ext) for ext in (".png", ".json", ".gif")]
+        again = ("import os\n" f"for f in {made!r}: os.replace(f, f + '.first')\n"
+                 "bpy.ops.selvo.make_sheet()")
+        output = self.render(blend, 1, 3, EXTRAS_CHOSEN + "; p.make_sheet = p.make_gif = True; "
+                             "p.use_scene_fps = False; p.sheet_fps = 10; p.sheet_columns = 2",
+                             after=[again])
+        self.assertIn("Selvo: info: wrote " + ", ".join(made), output)
+        for path in made:
+            self.assertEqual(read(path), read(path + ".first"), path)
+        with open(made[1]) as f:
+            data = list(json.load(f)["frames"].values())
+        self.assertEqual([d["duration"] for d in data], [100] * 3)
+        with Image.open(made[0]) as sheet:
+            self.assertEqual((sheet.mode, sheet.size), ("P", (80, 60)))  # 2 columns of 40x30
+            for frame, d in zip(FRAMES, data):
+                box = d["frame"]
+                cell = sheet.crop((box["x"], box["y"], box["x"] + box["w"], box["y"] + box["h"]))
+                pcx = os.path.join(folder, "shot%04d.pcx" % frame)
+                self.assertEqual(list(cell.getdata()), image_indices(pcx))
+        with Image.open(made[2]) as gif:
+            # Pillow gives the first frame as indices, the later ones as colours.
+            self.assertEqual((gif.n_frames, gif.info["transparency"]), (len(FRAMES), TRANSPARENT))
+            self.assertEqual(list(gif.getdata()), image_indices(pcx[:-8] + "0001.pcx"))
+            for i in range(len(FRAMES)):
+                gif.seek(i)
+                self.assertEqual(gif.info["duration"], 100)
 
     def test_each_problem_is_reported_and_the_render_kept(self):
         """A problem of the set-up is reported once per render, a frame that
