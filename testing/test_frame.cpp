@@ -72,4 +72,13 @@ TestFrame MakeTestFrame(int width, int height, uint32_t seed) {
   return frame;
 }
 
+std::vector<Pixel64> RandomRow(std::mt19937& rng, int width) {
+  std::uniform_int_distribution<int> level(0, 65535);
+  std::vector<Pixel64> row(width);
+  for (Pixel64& p : row)
+    p = Pixel64{uint16_t(level(rng)), uint16_t(level(rng)), uint16_t(level(rng)),
+                uint16_t(level(rng))};
+  return row;
+}
+
 }  // namespace selvo::test

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <random>
 #include <vector>
 
 #include "core/map_pixel.h"
@@ -21,5 +22,8 @@ struct TestFrame {
 // sequence differ by their seed: the objects move a little, the noise
 // changes.
 TestFrame MakeTestFrame(int width, int height, uint32_t seed);
+
+// `width` pixels of random 16-bit levels, alpha included.
+std::vector<Pixel64> RandomRow(std::mt19937& rng, int width);
 
 }  // namespace selvo::test

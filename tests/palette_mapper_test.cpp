@@ -13,9 +13,12 @@
 #include "core/map_pixel.h"
 #include "testing/memory_frame.h"
 #include "testing/scratch_dir.h"
+#include "testing/test_frame.h"
 
 namespace selvo {
 namespace {
+
+using test::RandomRow;
 
 RendererConfig RandomConfig(std::mt19937& rng, int32_t method) {
   RendererConfig config;
@@ -30,15 +33,6 @@ RendererConfig RandomConfig(std::mt19937& rng, int32_t method) {
   config.ranges[4] = {255, 255, 1};
   config.ranges[5] = {255, 0, 1};  // dither may step past 255 here
   return config;
-}
-
-std::vector<Pixel64> RandomRow(std::mt19937& rng, int width) {
-  std::uniform_int_distribution<int> level(0, 65535);
-  std::vector<Pixel64> row(width);
-  for (Pixel64& p : row)
-    p = Pixel64{uint16_t(level(rng)), uint16_t(level(rng)), uint16_t(level(rng)),
-                uint16_t(level(rng))};
-  return row;
 }
 
 template <typename Id>

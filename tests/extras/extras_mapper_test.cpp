@@ -14,9 +14,12 @@
 #include "core/palette_mapper.h"
 #include "extras/oklab.h"
 #include "extras/ordered_dither.h"
+#include "testing/test_frame.h"
 
 namespace selvo {
 namespace {
+
+using test::RandomRow;
 
 RendererConfig RandomConfig(std::mt19937& rng, int32_t method) {
   RendererConfig config;
@@ -38,15 +41,6 @@ std::vector<Id> RandomIds(std::mt19937& rng, int width) {
   while (int(ids.size()) < width) ids.insert(ids.end(), length(rng), Id(id(rng)));
   ids.resize(width);
   return ids;
-}
-
-std::vector<Pixel64> RandomRow(std::mt19937& rng, int width) {
-  std::uniform_int_distribution<int> level(0, 65535);
-  std::vector<Pixel64> row(width);
-  for (Pixel64& p : row)
-    p = Pixel64{uint16_t(level(rng)), uint16_t(level(rng)), uint16_t(level(rng)),
-                uint16_t(level(rng))};
-  return row;
 }
 
 template <typename Id>
