@@ -4,23 +4,13 @@
 #include <cstring>
 
 #include "core/row_runs.h"
+#include "core/simd_clones.h"
 
 namespace selvo {
 namespace {
 
 // Pixels per pass of the uniform row loop: their luminances stay in L1.
 constexpr int kChunk = 256;
-
-// The SIMD loops below are also built for AVX2 and for AVX-512 (x86-64-v4),
-// picked at load time by what the CPU has: two to four times the doubles per
-// instruction. Contraction stays off (-ffp-contract=off), so the FMA these
-// levels bring changes no result. Only where the loader supports the choice
-// (GNU ifunc).
-#if defined(__GNUC__) && defined(__x86_64__) && defined(__linux__)
-#define SELVO_SIMD_CLONES __attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
-#else
-#define SELVO_SIMD_CLONES
-#endif
 
 // Luminance of each pixel, in a loop of its own that the compiler turns into
 // SIMD doubles (this file is built with the full vectorizer cost model). The

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "core/row_runs.h"
-#include "extras/simd_clones.h"
+#include "core/simd_clones.h"
 
 namespace selvo {
 namespace {
@@ -13,14 +13,14 @@ namespace {
 // Pixels per pass of the ordered uniform loop: their luminances stay in L1.
 constexpr int kChunk = 256;
 
-SELVO_EXTRAS_SIMD void Luminances(const Pixel64* pixels, int count, double* luminances) {
+SELVO_SIMD_CLONES void Luminances(const Pixel64* pixels, int count, double* luminances) {
   for (int i = 0; i < count; ++i) luminances[i] = Luminance(pixels[i]);
 }
 
 // MapUniformOrdered for a run of pixels that share a band and a pattern.
 // F is never negative, so F / N and F mod N are a shift and a mask; (m L)
 // (1/65536) equals (m / 65536) L, since scaling by a power of two is exact.
-SELVO_EXTRAS_SIMD void StepOrderedRun(double scale, int from, int direction, int shift,
+SELVO_SIMD_CLONES void StepOrderedRun(double scale, int from, int direction, int shift,
                                       const double* luminances, const uint8_t* thresholds,
                                       int count, uint8_t* indices) {
   const int mask = (1 << shift) - 1;
