@@ -41,8 +41,8 @@ template <typename Key>
 constexpr Key kTransparent = Key(~Key(0));
 
 template <typename Id, typename Key>
-SELVO_SIMD_CLONES_TEMPLATE void FillKeys(const Id* ids, const Pixel64* pixels,
-                                         uint32_t transparentBelow, int width, Key* keys) {
+SELVO_SIMD_CLONES void FillKeys(const Id* ids, const Pixel64* pixels, uint32_t transparentBelow,
+                                int width, Key* keys) {
   if (sizeof(Key) == sizeof(Id)) {
     std::memcpy(keys + 1, ids, width * sizeof(Id));
   } else {
@@ -63,8 +63,8 @@ inline bool Counts(Key q, Key p) {
 // Marks in `edge` the pixels of a row that have a neighbour that counts,
 // in a loop without branches that the compiler vectorizes.
 template <typename Key, bool kEight, bool kBackgroundOnly, bool kTransparency>
-SELVO_SIMD_CLONES_TEMPLATE void MarkEdges(const Key* above, const Key* row, const Key* below,
-                                          int width, uint8_t* edge) {
+SELVO_SIMD_CLONES void MarkEdges(const Key* above, const Key* row, const Key* below, int width,
+                                 uint8_t* edge) {
   constexpr auto counts = Counts<Key, kBackgroundOnly, kTransparency>;
   for (int x = 0; x < width; ++x) {
     const Key p = row[x + 1];
